@@ -1,0 +1,32 @@
+/* Gorvale.dll: is a process whose executable's file name begins with a given text
+ * running on this machine?
+ *
+ *     if (RefreshProcessList() && FindProcess("viewer")) ...
+ *
+ * RefreshProcessList takes a snapshot of the running processes (at most 1000);
+ * FindProcess walks that snapshot and never renews it. Both return 1 or 0.
+ * Names compare as a prefix of the executable's file name, ignoring the case of
+ * ASCII letters only. Only processes the caller may open for querying and
+ * reading are seen. Lookups may run on several threads at once, but never at
+ * the same time as a refresh.
+ *
+ * The functions have C++ linkage: the DLL exports them under the names the
+ * platform's C++ compiler gives these declarations.
+ */
+#ifndef GORVALE_H
+#define GORVALE_H
+
+#ifndef __cplusplus
+#error "Gorvale.h declares C++ functions; include it from C++."
+#endif
+
+/* Replaces the snapshot with the processes running now. Returns 1 on success,
+ * 0 when the process list cannot be taken (the snapshot is then empty). */
+int RefreshProcessList();
+
+/* Returns 1 when a process in the snapshot, still running, has an executable
+ * whose file name begins with name (ASCII case ignored), else 0. A null name
+ * returns 0; an empty name matches any process that can be read. */
+int FindProcess(const char* name);
+
+#endif

@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds and runs every test: the library's logic natively on a scripted
+# platform, then the real DLL, its callers and gorvale-check under Wine.
+#   bash scripts/test.sh
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+status=0
+for preset in native windows-x86; do
+    echo "=== $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j"$(nproc)"
+    ctest --preset "$preset" -j2 || status=1
+done
+exit $status

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# wine-run.sh PREFIX PROGRAM [ARG...]: runs a Windows program under Wine in
+# PREFIX (created on first use), without Mono or Gecko prompts or debug chatter.
+set -e
+export WINEPREFIX=$1
+shift
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+exec wine "$@"

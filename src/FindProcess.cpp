@@ -1,0 +1,76 @@
+#include "Gorvale.h"
+#include "ProcessList.h"
+
+#include <psapi.h>
+
+namespace {
+
+char FoldAsciiCase(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Reads at most nameCapacity bytes of name, whatever the platform left there.
+bool NameBeginsWith(const char* name, DWORD nameCapacity, const char* query)
+{
+    for (DWORD i = 0; query[i] != '\0'; ++i)
+        if (i == nameCapacity || FoldAsciiCase(name[i]) != FoldAsciiCase(query[i]))
+            return false;
+    return true;
+}
+
+bool IsStillRunning(HANDLE process)
+{
+    DWORD exitCode = 0;
+    return GetExitCodeProcess(process, &exitCode) && exitCode == STILL_ACTIVE;
+}
+
+// A 32-bit caller cannot list the modules of a 64-bit process, but it can
+// read the image path of the same handle.
+bool ImageFileNameBeginsWith(HANDLE process, const char* query)
+{
+    char path[MAX_PATH];
+    DWORD length = MAX_PATH;
+    if (!QueryFullProcessImageNameA(process, 0, path, &length))
+        return false;
+    DWORD fileNameStart = 0;
+    for (DWORD i = 0; i < length; ++i)
+        if (path[i] == '\\')
+            fileNameStart = i + 1;
+    return NameBeginsWith(path + fileNameStart, length - fileNameStart, query);
+}
+
+bool ProcessNameBeginsWith(HANDLE process, const char* query)
+{
+    HMODULE mainModule = NULL;
+    DWORD moduleBytes = 0;
+    if (EnumProcessModules(process, &mainModule, sizeof mainModule, &moduleBytes) && mainModule)
+    {
+        char name[MAX_PATH];
+        // A name that could not be read is never compared.
+        return GetModuleBaseNameA(process, mainModule, name, MAX_PATH) != 0
+            && NameBeginsWith(name, MAX_PATH, query);
+    }
+    // An ended process can still be opened while its process object lingers.
+    return IsStillRunning(process) && ImageFileNameBeginsWith(process, query);
+}
+
+}  // namespace
+
+int FindProcess(const char* query)
+{
+    if (query == NULL)
+        return 0;
+    for (DWORD position = 0; position < ProcessList.ProcessCount; ++position)
+    {
+        HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE,
+                                     ProcessList.ProcessIds[position]);
+        if (process == NULL)
+            continue;
+        bool found = ProcessNameBeginsWith(process, query);
+        CloseHandle(process);
+        if (found)
+            return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,139 @@
+#include "LibraryTest.h"
+
+namespace {
+
+using LookupTest = LibraryTest;
+
+TEST_F(LookupTest, NullQueryOrEmptySnapshotMakesNoPlatformCall)
+{
+    EXPECT_EQ(FindProcess("viewer"), 0);
+    EXPECT_EQ(FindProcess(""), 0);
+    Snapshot({RunningProcess(4, "viewer.exe")});
+    EXPECT_EQ(FindProcess(nullptr), 0);
+    EXPECT_TRUE(Platform.calls.empty());
+}
+
+TEST_F(LookupTest, QueryIsACaseInsensitivePrefixOfTheModuleName)
+{
+    struct Case { const char* moduleName; const char* query; int found; };
+    const Case cases[] = {
+        {"viewer.exe", "viewer", 1},
+        {"viewer.exe", "VIEWER.EXE", 1},
+        {"viewer.exe", "view", 1},
+        {"viewer.exe", "ViEwEr", 1},
+        {"VIEWER.EXE", "viewer.exe", 1},
+        {"viewer.exe", "", 1},
+        {"viewer.exe", "viewer.exe.bak", 0},
+        {"viewer.exe", "wer", 0},
+        {"viewer.exe", "viewer ", 0},
+        {"[a]@.exe", "{A}`", 0},             // neighbours of the letters are not folded
+        {"\xC9t\xE9.exe", "\xC9t\xE9", 1},   // bytes above 0x7F match only themselves
+        {"\xC9t\xE9.exe", "\xE9t\xE9", 0},
+        {"\xC9t\xE9.exe", "\xC9T\xC9", 0},
+    };
+    for (const Case& c : cases)
+    {
+        SetUp();
+        Snapshot({RunningProcess(4, c.moduleName)});
+        EXPECT_EQ(FindProcess(c.query), c.found) << c.moduleName << " / " << c.query;
+    }
+}
+
+TEST_F(LookupTest, ComparisonStopsAtTheEndOfAFullNameBuffer)
+{
+    const std::string fullBuffer(MAX_PATH, 'a');  // fetched without a terminator
+    Snapshot({RunningProcess(4, fullBuffer + "zzz")});
+    EXPECT_EQ(FindProcess(fullBuffer.c_str()), 1);
+    EXPECT_EQ(FindProcess((fullBuffer + "z").c_str()), 0);
+    EXPECT_EQ(FindProcess(std::string(100000, 'a').c_str()), 0);
+}
+
+TEST_F(LookupTest, EveryOpenedProcessIsClosedOnceOnEveryPath)
+{
+    ScriptedProcess locked = RunningProcess(4, "viewer.exe");
+    locked.opens = false;
+    ScriptedProcess unlistable = RunningProcess(8, "other.exe");
+    unlistable.listsModules = false;
+    ScriptedProcess nullModule = RunningProcess(12, "other.exe");
+    nullModule.nullModule = true;
+    ScriptedProcess unnamed = RunningProcess(16, "viewer.exe");
+    unnamed.fetchesName = false;
+    ScriptedProcess ended = RunningProcess(20, "viewer.exe");
+    ended.listsModules = false;
+    ended.running = false;
+    ScriptedProcess noImagePath = RunningProcess(24, "viewer.exe");
+    noImagePath.listsModules = false;
+    noImagePath.hasImagePath = false;
+    Snapshot({locked, unlistable, nullModule, unnamed, ended, noImagePath,
+              RunningProcess(28, "other.exe")});
+
+    EXPECT_EQ(FindProcess("viewer"), 0);
+    EXPECT_EQ(Platform.opened, (std::vector<DWORD>{8, 12, 16, 20, 24, 28}));
+    EXPECT_EQ(CallCount("GetModuleBaseNameA 8") + CallCount("GetModuleBaseNameA 12"), 0u);
+    EXPECT_EQ(CallCount("QueryFullProcessImageNameA 20"), 0u);
+    ExpectEveryOpenClosedOnce();
+}
+
+TEST_F(LookupTest, FirstMatchEndsTheScanWithItsHandleClosed)
+{
+    Snapshot({RunningProcess(4, "other.exe"), RunningProcess(8, "viewer.exe"),
+              RunningProcess(12, "viewer.exe")});
+    EXPECT_EQ(FindProcess("viewer"), 1);
+    EXPECT_EQ(Platform.opened, (std::vector<DWORD>{4, 8}));
+    EXPECT_EQ(Platform.calls.back(), "CloseHandle 8");
+    ExpectEveryOpenClosedOnce();
+}
+
+TEST_F(LookupTest, ProcessWhoseNameCannotBeReadIsSkipped)
+{
+    ScriptedProcess unnamed = RunningProcess(8, "unknown.exe");
+    unnamed.fetchesName = false;
+    Snapshot({unnamed});
+    EXPECT_EQ(FindProcess(""), 0);
+    EXPECT_EQ(FindProcess("unknown"), 0);
+
+    SetUp();
+    Snapshot({RunningProcess(4, "viewer.exe"), unnamed});
+    EXPECT_EQ(FindProcess("viewer.exe"), 1);
+    EXPECT_EQ(FindProcess("vi"), 1);
+    Platform.opened.clear();
+    EXPECT_EQ(FindProcess("unk"), 0);  // the name fetched before is not reused
+    EXPECT_EQ(Platform.opened, (std::vector<DWORD>{4, 8}));
+}
+
+TEST_F(LookupTest, UnlistableModulesFallBackToTheImageFileNameOfARunningProcess)
+{
+    ScriptedProcess wide = RunningProcess(4, "ignored");  // as a 64-bit process seen from 32 bits
+    wide.listsModules = false;
+    wide.imagePath = "C:\\Program Files\\Viewer\\viewer64.exe";
+    ScriptedProcess nullModule = RunningProcess(8, "ignored");
+    nullModule.nullModule = true;
+    nullModule.imagePath = "D:\\tools\\Editor.EXE";
+    ScriptedProcess ended = RunningProcess(12, "ignored");
+    ended.listsModules = false;
+    ended.running = false;
+    ended.imagePath = "C:\\gone\\player.exe";
+    Snapshot({wide, nullModule, ended});
+
+    EXPECT_EQ(FindProcess("VIEWER64.exe"), 1);
+    EXPECT_EQ(FindProcess("editor.exe"), 1);
+    EXPECT_EQ(FindProcess("Program"), 0);      // only the file name counts
+    EXPECT_EQ(FindProcess("viewer64.exe!"), 0);
+    EXPECT_EQ(FindProcess("player"), 0);       // ended, though its object lingers
+    EXPECT_EQ(FindProcess("ignored"), 0);
+    ExpectEveryOpenClosedOnce();
+}
+
+TEST_F(LookupTest, LookupNeverChangesTheSnapshot)
+{
+    Snapshot({RunningProcess(4, "viewer.exe"), RunningProcess(8, "other.exe")});
+    const ProcessSnapshot before = ProcessList;
+    Platform.processes[0].opens = false;  // ended since the refresh
+    EXPECT_EQ(FindProcess("viewer"), 0);
+    EXPECT_EQ(FindProcess("other"), 1);
+    EXPECT_EQ(ProcessList.ProcessCount, before.ProcessCount);
+    EXPECT_TRUE(std::equal(std::begin(before.ProcessIds), std::end(before.ProcessIds),
+                           std::begin(ProcessList.ProcessIds)));
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+// Idle helper processes started under chosen names, for tests against real processes.
+#ifndef HELPER_PROCESS_H
+#define HELPER_PROCESS_H
+
+#include <windows.h>
+
+#include <string>
+
+// The directory of the running test program, with a trailing backslash.
+std::string ProgramDirectory();
+
+class HelperProcess
+{
+public:
+    // Starts a copy of image (a helper beside the test program) as <name>.exe.
+    explicit HelperProcess(const std::string& name, const char* image = "idle-helper.exe");
+    ~HelperProcess();
+    HelperProcess(const HelperProcess&) = delete;
+    HelperProcess& operator=(const HelperProcess&) = delete;
+
+    // Ends the process and waits for it; the handle stays open, so the
+    // process object lingers until the helper is destroyed.
+    void End();
+    HANDLE Handle() const { return process_; }
+
+private:
+    HANDLE process_ = NULL;
+};
+
+#endif

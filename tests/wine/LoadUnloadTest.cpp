@@ -1,0 +1,49 @@
+// The DLL loaded at run time and looked up by its exported names and ordinals.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using FindProcessFunction = int (*)(const char*);
+using RefreshProcessListFunction = int (*)();
+
+struct LoadedLibrary
+{
+    HMODULE module = LoadLibraryA("Gorvale.dll");
+    FindProcessFunction findProcess =
+        reinterpret_cast<FindProcessFunction>(GetProcAddress(module, "?FindProcess@@YAHPBD@Z"));
+    RefreshProcessListFunction refreshProcessList =
+        reinterpret_cast<RefreshProcessListFunction>(GetProcAddress(module, "?RefreshProcessList@@YAHXZ"));
+    ~LoadedLibrary() { FreeLibrary(module); }
+};
+
+TEST(LoadUnload, ExportsResolveByNameAndByOrdinal)
+{
+    LoadedLibrary library;
+    ASSERT_NE(library.module, nullptr);
+    ASSERT_NE(library.findProcess, nullptr);
+    ASSERT_NE(library.refreshProcessList, nullptr);
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(library.module, MAKEINTRESOURCEA(1))),
+              reinterpret_cast<void*>(library.findProcess));
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(library.module, MAKEINTRESOURCEA(2))),
+              reinterpret_cast<void*>(library.refreshProcessList));
+    EXPECT_EQ(GetProcAddress(library.module, "FindProcess"), nullptr);
+    EXPECT_EQ(GetProcAddress(library.module, "RefreshProcessList"), nullptr);
+}
+
+TEST(LoadUnload, ReloadingStartsWithAnEmptySnapshot)
+{
+    for (int cycle = 0; cycle < 3; ++cycle)
+    {
+        LoadedLibrary library;
+        ASSERT_NE(library.findProcess, nullptr);
+        EXPECT_EQ(library.findProcess(""), 0) << "cycle " << cycle;  // nothing survived the unload
+        ASSERT_EQ(library.refreshProcessList(), 1);
+        EXPECT_EQ(library.findProcess(""), 1);
+        EXPECT_EQ(library.findProcess("services"), 1);
+    }
+    EXPECT_EQ(GetModuleHandleA("Gorvale.dll"), nullptr);
+}
+
+}  // namespace

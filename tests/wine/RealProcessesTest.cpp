@@ -1,0 +1,125 @@
+// The real DLL against real processes, called the way a g++ program calls it:
+// through the header and the MinGW import library.
+#include "Gorvale.h"
+#include "HelperProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(RealProcesses, FoundByExactNameByPrefixAndInOtherCase)
+{
+    HelperProcess helper("GvAlphaHelper");
+    ASSERT_EQ(RefreshProcessList(), 1);
+    EXPECT_EQ(FindProcess("GvAlphaHelper.exe"), 1);
+    EXPECT_EQ(FindProcess("GvAlpha"), 1);
+    EXPECT_EQ(FindProcess("gVaLpHaHeLpEr.EXE"), 1);
+    EXPECT_EQ(FindProcess("GvAlphaHelper.exe.bak"), 0);
+    EXPECT_EQ(FindProcess("AlphaHelper"), 0);
+    EXPECT_EQ(FindProcess("GvNoSuchHelper"), 0);
+}
+
+TEST(RealProcesses, StartedAfterTheRefreshIsFoundOnlyAfterTheNext)
+{
+    ASSERT_EQ(RefreshProcessList(), 1);
+    HelperProcess helper("GvLateHelper");
+    EXPECT_EQ(FindProcess("GvLateHelper"), 0);
+    ASSERT_EQ(RefreshProcessList(), 1);
+    EXPECT_EQ(FindProcess("GvLateHelper"), 1);
+}
+
+TEST(RealProcesses, EndedProcessIsNotFoundWhileItsObjectLingers)
+{
+    HelperProcess helper("GvEndedHelper");
+    HelperProcess wideHelper("GvEndedWideHelper", "idle-helper64.exe");
+    ASSERT_EQ(RefreshProcessList(), 1);
+    ASSERT_EQ(FindProcess("GvEndedHelper"), 1);
+    ASSERT_EQ(FindProcess("GvEndedWideHelper"), 1);
+    helper.End();
+    wideHelper.End();
+    EXPECT_EQ(FindProcess("GvEndedHelper"), 0);
+    EXPECT_EQ(FindProcess("GvEndedWideHelper"), 0);
+    ASSERT_EQ(RefreshProcessList(), 1);
+    EXPECT_EQ(FindProcess("GvEnded"), 0);
+}
+
+TEST(RealProcesses, FindsTheCallersOwnExecutable)
+{
+    char path[MAX_PATH];
+    std::string ownPath(path, GetModuleFileNameA(NULL, path, MAX_PATH));
+    std::string ownName = ownPath.substr(ownPath.find_last_of('\\') + 1);
+    ASSERT_EQ(RefreshProcessList(), 1);
+    EXPECT_EQ(FindProcess(ownName.c_str()), 1) << ownName;
+}
+
+TEST(RealProcesses, FindsA64BitProcess)
+{
+    HelperProcess wideHelper("GvWideHelper", "idle-helper64.exe");
+    BOOL callerIsWow64 = FALSE, helperIsWow64 = TRUE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &callerIsWow64));
+    ASSERT_TRUE(IsWow64Process(wideHelper.Handle(), &helperIsWow64));
+    ASSERT_TRUE(callerIsWow64 && !helperIsWow64) << "the helper should be 64-bit, the caller 32-bit";
+
+    ASSERT_EQ(RefreshProcessList(), 1);
+    EXPECT_EQ(FindProcess("GvWideHelper.exe"), 1);
+    EXPECT_EQ(FindProcess("gvwide"), 1);
+    EXPECT_EQ(FindProcess("GvWideHelper.exe!"), 0);
+}
+
+TEST(RealProcesses, NullAndHugeQueriesReturnZero)
+{
+    ASSERT_EQ(RefreshProcessList(), 1);
+    EXPECT_EQ(FindProcess(nullptr), 0);
+    EXPECT_EQ(FindProcess(std::string(100000, 'a').c_str()), 0);
+    EXPECT_EQ(FindProcess(std::string(100000, '\xFF').c_str()), 0);
+    EXPECT_EQ(FindProcess("services"), 1);  // still answering afterwards
+}
+
+struct ThreadLookups
+{
+    const std::vector<std::string>* queries;
+    std::vector<int> answers;
+};
+
+DWORD WINAPI LookUpRepeatedly(LPVOID parameter)
+{
+    ThreadLookups* lookups = static_cast<ThreadLookups*>(parameter);
+    for (int round = 0; round < 20; ++round)
+        for (const std::string& query : *lookups->queries)
+            lookups->answers.push_back(FindProcess(query.c_str()));
+    return 0;
+}
+
+TEST(RealProcesses, LookupsFromFourThreadsAtOnceAgree)
+{
+    HelperProcess first("GvThreadsOne");
+    HelperProcess second("GvThreadsTwo", "idle-helper64.exe");
+    const std::vector<std::string> queries = {"GvThreadsOne", "gvthreadstwo", "GvThreadsThree", "services", ""};
+    ASSERT_EQ(RefreshProcessList(), 1);
+    std::vector<int> serial;
+    for (const std::string& query : queries)
+        serial.push_back(FindProcess(query.c_str()));
+    ASSERT_EQ(serial, (std::vector<int>{1, 1, 0, 1, 1}));
+
+    ThreadLookups lookups[4];
+    HANDLE threads[4];
+    for (int i = 0; i < 4; ++i)
+    {
+        lookups[i].queries = &queries;
+        threads[i] = CreateThread(NULL, 0, LookUpRepeatedly, &lookups[i], 0, NULL);
+        ASSERT_NE(threads[i], nullptr);
+    }
+    WaitForMultipleObjects(4, threads, TRUE, INFINITE);
+    for (int i = 0; i < 4; ++i)
+    {
+        CloseHandle(threads[i]);
+        for (size_t answer = 0; answer < lookups[i].answers.size(); ++answer)
+            EXPECT_EQ(lookups[i].answers[answer], serial[answer % queries.size()])
+                << "thread " << i << ", query \"" << queries[answer % queries.size()] << "\"";
+    }
+}
+
+}  // namespace
