@@ -1,59 +1,172 @@
-// gorvale-check: tells whether processes with the given names are running.
+// gorvale-check: tells whether processes with given names are running, or
+// waits until one starts or is gone.
 #include "Gorvale.h"
 
+#include <windows.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace {
 
 const char Usage[] =
     "Usage: gorvale-check NAME...\n"
+    "       gorvale-check --wait NAME [--timeout SECONDS] [--interval MS]\n"
+    "       gorvale-check --wait-gone NAME [--timeout SECONDS] [--interval MS]\n"
     "\n"
-    "Takes one snapshot of the running processes and prints, for each NAME,\n"
-    "\"NAME: running\" when a process whose executable's file name begins with\n"
-    "NAME (ASCII case ignored) is in it, else \"NAME: not running\".\n"
-    "Only processes this user may open for querying and reading are seen.\n"
+    "A process matches NAME when its executable's file name begins with NAME,\n"
+    "ASCII case ignored. Only processes this user may open for querying and\n"
+    "reading are seen.\n"
     "\n"
-    "Exit status: 0 when every NAME is running, 1 when any is not,\n"
-    "2 on a usage error or when the process list cannot be taken.\n";
+    "With NAMEs: takes one snapshot of the running processes and prints\n"
+    "\"NAME: running\" or \"NAME: not running\" for each.\n"
+    "  --wait NAME        wait until a process matching NAME runs\n"
+    "  --wait-gone NAME   wait until no process matching NAME runs\n"
+    "  --timeout SECONDS  give up after this long (default 30)\n"
+    "  --interval MS      look again, with a new snapshot, this often (default 250)\n"
+    "\n"
+    "Exit status: 0 when every NAME is running or the awaited state came,\n"
+    "1 when some NAME is not running or the wait timed out, 2 on a usage\n"
+    "error or when the process list cannot be taken.\n";
 
-enum ExitStatus { AllRunning = 0, SomeNotRunning = 1, Trouble = 2 };
+enum ExitStatus { Yes = 0, No = 1, Trouble = 2 };
+
+struct Options
+{
+    const char* waitName = nullptr;  // from --wait or --wait-gone
+    bool waitUntilRunning = false;
+    unsigned long timeoutSeconds = 30;
+    unsigned long intervalMs = 250;
+    bool timingGiven = false;
+    int firstName = 0;  // index in argv of the first NAME; 0 when none
+};
+
+int UsageError(const char* message, const char* detail = "")
+{
+    std::fprintf(stderr, "gorvale-check: %s%s\nTry gorvale-check --help.\n", message, detail);
+    return Trouble;
+}
+
+// A whole number from lowest to highest, digits only.
+bool ParseNumber(const char* text, unsigned long lowest, unsigned long highest, unsigned long& number)
+{
+    if (text[0] < '0' || text[0] > '9' || std::strlen(text) > 9)
+        return false;
+    char* end = nullptr;
+    number = std::strtoul(text, &end, 10);
+    return *end == '\0' && number >= lowest && number <= highest;
+}
+
+// Returns -1 when the options are good, else the exit status to give.
+int ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)
+        {
+            std::fputs(Usage, stdout);
+            return Yes;
+        }
+        if (arg[0] != '-')
+        {
+            if (options.firstName == 0)
+                options.firstName = i;
+            continue;
+        }
+        if (std::strcmp(arg, "--wait") != 0 && std::strcmp(arg, "--wait-gone") != 0
+            && std::strcmp(arg, "--timeout") != 0 && std::strcmp(arg, "--interval") != 0)
+            return UsageError("unknown option ", arg);
+        if (i + 1 == argc)
+            return UsageError(arg, " needs a value");
+        const char* value = argv[++i];
+        if (std::strcmp(arg, "--timeout") == 0)
+        {
+            if (!ParseNumber(value, 0, 86400, options.timeoutSeconds))
+                return UsageError("--timeout takes whole seconds from 0 to 86400, not ", value);
+            options.timingGiven = true;
+        }
+        else if (std::strcmp(arg, "--interval") == 0)
+        {
+            if (!ParseNumber(value, 1, 3600000, options.intervalMs))
+                return UsageError("--interval takes whole milliseconds from 1 to 3600000, not ", value);
+            options.timingGiven = true;
+        }
+        else
+        {
+            if (options.waitName)
+                return UsageError("give one of --wait and --wait-gone, once");
+            options.waitName = value;
+            options.waitUntilRunning = std::strcmp(arg, "--wait") == 0;
+        }
+    }
+    if (options.waitName && options.firstName)
+        return UsageError("--wait and --wait-gone take no further NAMEs");
+    if (!options.waitName && options.timingGiven)
+        return UsageError("--timeout and --interval go with --wait or --wait-gone");
+    if (!options.waitName && !options.firstName)
+        return UsageError("name at least one process");
+    return -1;
+}
+
+int CannotListProcesses()
+{
+    std::fputs("gorvale-check: the list of running processes cannot be taken\n", stderr);
+    return Trouble;
+}
+
+void PrintState(const char* name, bool running)
+{
+    std::printf("%s: %s\n", name, running ? "running" : "not running");
+    std::fflush(stdout);  // a script reading a pipe sees each answer as it comes
+}
+
+int CheckNames(int argc, char** argv, int firstName)
+{
+    if (!RefreshProcessList())
+        return CannotListProcesses();
+    int status = Yes;
+    for (int i = firstName; i < argc; ++i)
+    {
+        bool running = FindProcess(argv[i]) == 1;
+        PrintState(argv[i], running);
+        if (!running)
+            status = No;
+    }
+    return status;
+}
+
+int Wait(const Options& options)
+{
+    const ULONGLONG deadline = GetTickCount64() + options.timeoutSeconds * 1000ULL;
+    for (;;)
+    {
+        if (!RefreshProcessList())
+            return CannotListProcesses();
+        bool running = FindProcess(options.waitName) == 1;
+        bool awaitedStateCame = running == options.waitUntilRunning;
+        ULONGLONG now = GetTickCount64();
+        if (awaitedStateCame || now >= deadline)
+        {
+            PrintState(options.waitName, running);
+            if (awaitedStateCame)
+                return Yes;
+            std::fprintf(stderr, "gorvale-check: timed out after %lu s\n", options.timeoutSeconds);
+            return No;
+        }
+        ULONGLONG untilDeadline = deadline - now;
+        Sleep(static_cast<DWORD>(options.intervalMs < untilDeadline ? options.intervalMs : untilDeadline));
+    }
+}
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-    {
-        std::fputs(Usage, stderr);
-        return Trouble;
-    }
-    for (int i = 1; i < argc; ++i)
-    {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
-        {
-            std::fputs(Usage, stdout);
-            return AllRunning;
-        }
-        if (argv[i][0] == '-')
-        {
-            std::fprintf(stderr, "gorvale-check: unknown option %s\n\n%s", argv[i], Usage);
-            return Trouble;
-        }
-    }
-
-    if (!RefreshProcessList())
-    {
-        std::fputs("gorvale-check: the list of running processes cannot be taken\n", stderr);
-        return Trouble;
-    }
-    int status = AllRunning;
-    for (int i = 1; i < argc; ++i)
-    {
-        bool running = FindProcess(argv[i]) == 1;
-        std::printf("%s: %s\n", argv[i], running ? "running" : "not running");
-        if (!running)
-            status = SomeNotRunning;
-    }
-    return status;
+    Options options;
+    int status = ParseOptions(argc, argv, options);
+    if (status != -1)
+        return status;
+    return options.waitName ? Wait(options) : CheckNames(argc, argv, options.firstName);
 }

@@ -12,9 +12,9 @@ struct LoadedLibrary
 {
     HMODULE module = LoadLibraryA("Gorvale.dll");
     FindProcessFunction findProcess =
-        reinterpret_cast<FindProcessFunction>(GetProcAddress(module, "?FindProcess@@YAHPBD@Z"));
+        reinterpret_cast<FindProcessFunction>(GetProcAddress(module, GORVALE_FIND_PROCESS_EXPORT));
     RefreshProcessListFunction refreshProcessList =
-        reinterpret_cast<RefreshProcessListFunction>(GetProcAddress(module, "?RefreshProcessList@@YAHXZ"));
+        reinterpret_cast<RefreshProcessListFunction>(GetProcAddress(module, GORVALE_REFRESH_PROCESS_LIST_EXPORT));
     ~LoadedLibrary() { FreeLibrary(module); }
 };
 

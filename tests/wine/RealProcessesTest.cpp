@@ -34,14 +34,14 @@ TEST(RealProcesses, StartedAfterTheRefreshIsFoundOnlyAfterTheNext)
 TEST(RealProcesses, EndedProcessIsNotFoundWhileItsObjectLingers)
 {
     HelperProcess helper("GvEndedHelper");
-    HelperProcess wideHelper("GvEndedWideHelper", "idle-helper64.exe");
+    HelperProcess otherHelper("GvEndedOtherHelper", "idle-helper-other.exe");
     ASSERT_EQ(RefreshProcessList(), 1);
     ASSERT_EQ(FindProcess("GvEndedHelper"), 1);
-    ASSERT_EQ(FindProcess("GvEndedWideHelper"), 1);
+    ASSERT_EQ(FindProcess("GvEndedOtherHelper"), 1);
     helper.End();
-    wideHelper.End();
+    otherHelper.End();
     EXPECT_EQ(FindProcess("GvEndedHelper"), 0);
-    EXPECT_EQ(FindProcess("GvEndedWideHelper"), 0);
+    EXPECT_EQ(FindProcess("GvEndedOtherHelper"), 0);
     ASSERT_EQ(RefreshProcessList(), 1);
     EXPECT_EQ(FindProcess("GvEnded"), 0);
 }
@@ -55,18 +55,18 @@ TEST(RealProcesses, FindsTheCallersOwnExecutable)
     EXPECT_EQ(FindProcess(ownName.c_str()), 1) << ownName;
 }
 
-TEST(RealProcesses, FindsA64BitProcess)
+TEST(RealProcesses, FindsAProcessOfTheOtherBitness)
 {
-    HelperProcess wideHelper("GvWideHelper", "idle-helper64.exe");
-    BOOL callerIsWow64 = FALSE, helperIsWow64 = TRUE;
+    HelperProcess otherHelper("GvOtherBitnessHelper", "idle-helper-other.exe");
+    BOOL callerIsWow64 = FALSE, helperIsWow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &callerIsWow64));
-    ASSERT_TRUE(IsWow64Process(wideHelper.Handle(), &helperIsWow64));
-    ASSERT_TRUE(callerIsWow64 && !helperIsWow64) << "the helper should be 64-bit, the caller 32-bit";
+    ASSERT_TRUE(IsWow64Process(otherHelper.Handle(), &helperIsWow64));
+    ASSERT_NE(callerIsWow64, helperIsWow64) << "the helper should be of the other bitness";
 
     ASSERT_EQ(RefreshProcessList(), 1);
-    EXPECT_EQ(FindProcess("GvWideHelper.exe"), 1);
-    EXPECT_EQ(FindProcess("gvwide"), 1);
-    EXPECT_EQ(FindProcess("GvWideHelper.exe!"), 0);
+    EXPECT_EQ(FindProcess("GvOtherBitnessHelper.exe"), 1);
+    EXPECT_EQ(FindProcess("gvotherbit"), 1);
+    EXPECT_EQ(FindProcess("GvOtherBitnessHelper.exe!"), 0);
 }
 
 TEST(RealProcesses, NullAndHugeQueriesReturnZero)
@@ -96,7 +96,7 @@ DWORD WINAPI LookUpRepeatedly(LPVOID parameter)
 TEST(RealProcesses, LookupsFromFourThreadsAtOnceAgree)
 {
     HelperProcess first("GvThreadsOne");
-    HelperProcess second("GvThreadsTwo", "idle-helper64.exe");
+    HelperProcess second("GvThreadsTwo", "idle-helper-other.exe");
     const std::vector<std::string> queries = {"GvThreadsOne", "gvthreadstwo", "GvThreadsThree", "services", ""};
     ASSERT_EQ(RefreshProcessList(), 1);
     std::vector<int> serial;
