@@ -4,9 +4,10 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ libgtest-dev googletest              # native build and tests
+    cmake make
+    clang libclang-rt-dev libgtest-dev googletest         # native tests, sanitizers, fuzzer
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the DLL and Windows programs
-    clang lld llvm                                       # callers of the MSVC ABI
+    lld llvm                                             # callers of the MSVC ABI
     wine wine32:i386 wine64                              # a Windows runtime
 )
 

@@ -64,13 +64,16 @@ TEST_F(LookupTest, EveryOpenedProcessIsClosedOnceOnEveryPath)
     ScriptedProcess noImagePath = RunningProcess(24, "viewer.exe");
     noImagePath.listsModules = false;
     noImagePath.hasImagePath = false;
-    Snapshot({locked, unlistable, nullModule, unnamed, ended, noImagePath,
-              RunningProcess(28, "other.exe")});
+    ScriptedProcess unknownExit = RunningProcess(28, "viewer.exe");
+    unknownExit.listsModules = false;
+    unknownExit.readsExitCode = false;
+    Snapshot({locked, unlistable, nullModule, unnamed, ended, noImagePath, unknownExit,
+              RunningProcess(32, "other.exe")});
 
     EXPECT_EQ(FindProcess("viewer"), 0);
-    EXPECT_EQ(Platform.opened, (std::vector<DWORD>{8, 12, 16, 20, 24, 28}));
+    EXPECT_EQ(Platform.opened, (std::vector<DWORD>{8, 12, 16, 20, 24, 28, 32}));
     EXPECT_EQ(CallCount("GetModuleBaseNameA 8") + CallCount("GetModuleBaseNameA 12"), 0u);
-    EXPECT_EQ(CallCount("QueryFullProcessImageNameA 20"), 0u);
+    EXPECT_EQ(CallCount("QueryFullProcessImageNameA 20") + CallCount("QueryFullProcessImageNameA 28"), 0u);
     ExpectEveryOpenClosedOnce();
 }
 

@@ -106,21 +106,22 @@ DWORD GetModuleBaseNameA(HANDLE handle, HMODULE module, char* name, DWORD size)
     const ScriptedProcess* process = ProcessOf(handle, "GetModuleBaseNameA");
     if (module == nullptr)
         Platform.faults.push_back("GetModuleBaseNameA given a null module");
-    if (!process || !process->fetchesName)
+    if (!process)
         return 0;
-    // Like the platform, truncate to the buffer, leaving it unterminated when full.
+    // Like the platform, truncate to the buffer, leaving it unterminated when
+    // full. A failed fetch leaves the same bytes behind, to be ignored.
     size_t length = std::min<size_t>(process->moduleName.size(), size);
     std::memcpy(name, process->moduleName.data(), length);
     if (length < size)
         name[length] = '\0';
-    return static_cast<DWORD>(length);
+    return process->fetchesName ? static_cast<DWORD>(length) : 0;
 }
 
 BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode)
 {
     Record("GetExitCodeProcess", IdOf(handle));
     const ScriptedProcess* process = ProcessOf(handle, "GetExitCodeProcess");
-    if (!process)
+    if (!process || !process->readsExitCode)
         return FALSE;
     *exitCode = process->running ? STILL_ACTIVE : 0;
     return TRUE;

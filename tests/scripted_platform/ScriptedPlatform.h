@@ -12,12 +12,13 @@
 struct ScriptedProcess
 {
     DWORD id = 0;
-    std::string moduleName;  // bytes written by a good name fetch; MAX_PATH or more are written unterminated
+    std::string moduleName;  // bytes a name fetch writes, failed or not; MAX_PATH or more are written unterminated
     std::string imagePath;   // what QueryFullProcessImageNameA reports
     bool opens = true;
     bool listsModules = true;
     bool nullModule = false;
     bool fetchesName = true;
+    bool readsExitCode = true;
     bool running = true;
     bool hasImagePath = true;
 };
