@@ -1,5 +1,7 @@
 // The DLL loaded at run time and looked up by its exported names and ordinals.
-#include <windows.h>
+#include "ResourceProbe.h"
+
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -43,6 +45,25 @@ TEST(LoadUnload, ReloadingStartsWithAnEmptySnapshot)
         EXPECT_EQ(library.findProcess(""), 1);
         EXPECT_EQ(library.findProcess("services"), 1);
     }
+    EXPECT_EQ(GetModuleHandleA("Gorvale.dll"), nullptr);
+}
+
+TEST(LoadUnload, ManyCyclesEachWithARefreshAndALookup)
+{
+    const int cycles = StressSize(200, 20);
+    ResourceProbe before;
+    int wrong = 0;
+    for (int cycle = 0; cycle < cycles; ++cycle)
+    {
+        LoadedLibrary library;
+        wrong += library.findProcess("") != 0;
+        wrong += library.refreshProcessList() != 1;
+        wrong += library.findProcess("load-unload-tests") != 1;
+    }
+    ResourceProbe after;
+    std::string run = std::to_string(cycles) + " load/unload cycles";
+    ResourceProbe::ExpectNothingLeftBehind(run.c_str(), before, after);
+    EXPECT_EQ(wrong, 0);
     EXPECT_EQ(GetModuleHandleA("Gorvale.dll"), nullptr);
 }
 
