@@ -1,6 +1,7 @@
 #include "HelperProcess.h"
 
-#include <gtest/gtest.h>
+#include <cstdint>
+#include <stdexcept>
 
 std::string ProgramDirectory()
 {
@@ -10,14 +11,27 @@ std::string ProgramDirectory()
     return directory.substr(0, directory.find_last_of('\\') + 1);
 }
 
-HelperProcess::HelperProcess(const std::string& name, const char* image)
+namespace {
+
+// A folder of this run's own, so that no helper left over from another run
+// holds a copy's file open.
+std::string HelperDirectory()
 {
-    std::string copy = ProgramDirectory() + name + ".exe";
-    if (!CopyFileA((ProgramDirectory() + image).c_str(), copy.c_str(), FALSE))
-    {
-        ADD_FAILURE() << "cannot copy " << image << " to " << copy << ", error " << GetLastError();
-        return;
-    }
+    char temp[MAX_PATH];
+    std::string directory(temp, GetTempPathA(MAX_PATH, temp));
+    directory += "gorvale-helpers-" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(directory.c_str(), NULL);
+    return directory;
+}
+
+}  // namespace
+
+HelperProcess::HelperProcess(const std::string& name, const char* image)
+    : copy_(HelperDirectory() + name + ".exe")
+{
+    if (!CopyFileA((ProgramDirectory() + image).c_str(), copy_.c_str(), FALSE))
+        throw std::runtime_error("cannot copy " + std::string(image) + " to " + copy_ + ", error "
+                                 + std::to_string(GetLastError()));
     // The helper signals this event once its modules are loaded and listable.
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     HANDLE ready = CreateEventA(&inheritable, TRUE, FALSE, NULL);
@@ -25,19 +39,25 @@ HelperProcess::HelperProcess(const std::string& name, const char* image)
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    if (CreateProcessA(copy.c_str(), &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started))
+    BOOL created = CreateProcessA(copy_.c_str(), &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started);
+    DWORD error = GetLastError();
+    DWORD waited = WAIT_FAILED;
+    if (created)
     {
         CloseHandle(started.hThread);
         process_ = started.hProcess;
         HANDLE waitFor[] = {ready, process_};
-        if (WaitForMultipleObjects(2, waitFor, FALSE, 10000) != WAIT_OBJECT_0)
-            ADD_FAILURE() << name << " did not start";
-    }
-    else
-    {
-        ADD_FAILURE() << "cannot start " << copy << ", error " << GetLastError();
+        waited = WaitForMultipleObjects(2, waitFor, FALSE, 10000);
     }
     CloseHandle(ready);
+    if (!created)
+        throw std::runtime_error("cannot start " + copy_ + ", error " + std::to_string(error));
+    if (waited != WAIT_OBJECT_0)
+    {
+        End();
+        CloseHandle(process_);
+        throw std::runtime_error(name + " did not start");
+    }
 }
 
 HelperProcess::~HelperProcess()
@@ -45,6 +65,9 @@ HelperProcess::~HelperProcess()
     End();
     if (process_)
         CloseHandle(process_);
+    // Best effort: Wine may keep the file of a just-ended process open a while.
+    DeleteFileA(copy_.c_str());
+    RemoveDirectoryA(copy_.substr(0, copy_.find_last_of('\\')).c_str());
 }
 
 void HelperProcess::End()

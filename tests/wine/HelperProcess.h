@@ -12,7 +12,8 @@ std::string ProgramDirectory();
 class HelperProcess
 {
 public:
-    // Starts a copy of image (a helper beside the test program) as <name>.exe.
+    // Starts a copy of image (a helper beside the test program) as <name>.exe
+    // and waits until it runs; throws std::runtime_error when it cannot.
     explicit HelperProcess(const std::string& name, const char* image = "idle-helper.exe");
     ~HelperProcess();
     HelperProcess(const HelperProcess&) = delete;
@@ -22,8 +23,10 @@ public:
     // process object lingers until the helper is destroyed.
     void End();
     HANDLE Handle() const { return process_; }
+    DWORD Id() const { return GetProcessId(process_); }
 
 private:
+    std::string copy_;
     HANDLE process_ = NULL;
 };
 

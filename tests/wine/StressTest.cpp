@@ -81,7 +81,7 @@ TEST(Stress, EightThreadsWhileProcessesStartAndEnd)
         });
     for (int round = 0; round < rounds; ++round)
     {
-        churned[round % churned.size()]->End();
+        churned[round % churned.size()].reset();
         churned[round % churned.size()] =
             std::make_unique<HelperProcess>("GvChurn" + std::to_string(round % churned.size()) + "x");
     }
