@@ -37,7 +37,7 @@ char FoldAsciiCase(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// The library's matching rule, for the two contenders.
+// The library's matching rule, restated so that the contenders share no code with it.
 bool BeginsWith(const char* name, size_t capacity, const char* query)
 {
     for (size_t i = 0; query[i] != '\0'; ++i)

@@ -32,10 +32,14 @@ HelperProcess::HelperProcess(const std::string& name, const char* image)
     if (!CopyFileA((ProgramDirectory() + image).c_str(), copy_.c_str(), FALSE))
         throw std::runtime_error("cannot copy " + std::string(image) + " to " + copy_ + ", error "
                                  + std::to_string(GetLastError()));
-    // The helper signals this event once its modules are loaded and listable.
+    // The helper signals this event once its modules are loaded and listable,
+    // and ends when this process does.
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     HANDLE ready = CreateEventA(&inheritable, TRUE, FALSE, NULL);
-    std::string commandLine = name + " " + std::to_string(reinterpret_cast<uintptr_t>(ready));
+    HANDLE self = NULL;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0);
+    std::string commandLine = name + " " + std::to_string(reinterpret_cast<uintptr_t>(ready)) + " "
+                            + std::to_string(reinterpret_cast<uintptr_t>(self));
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
@@ -50,6 +54,7 @@ HelperProcess::HelperProcess(const std::string& name, const char* image)
         waited = WaitForMultipleObjects(2, waitFor, FALSE, 10000);
     }
     CloseHandle(ready);
+    CloseHandle(self);
     if (!created)
         throw std::runtime_error("cannot start " + copy_ + ", error " + std::to_string(error));
     if (waited != WAIT_OBJECT_0)

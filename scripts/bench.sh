@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Times Gorvale.dll under Wine, side by side with the same platform calls
+# written inline and with a Toolhelp32 snapshot walk, while 20, 100 and 300
+# idle helper processes run (or the counts given). Run it on a quiet machine.
+#   bash scripts/bench.sh [windows-x86|windows-x64] [N...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+preset=windows-x86
+case "${1:-}" in windows-*) preset=$1; shift ;; esac
+bash scripts/setup.sh
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" --target gorvale-bench -j"$(nproc)" >/dev/null
+
+prefix=$PWD/build/$preset/wineprefix
+status=0
+scripts/wine-run.sh "$prefix" "build/$preset/bin/gorvale-bench.exe" "$@" || status=$?
+WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+exit $status
