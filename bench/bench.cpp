@@ -21,7 +21,7 @@
 
 namespace {
 
-const int Runs = 7;
+const int Runs = 15;
 const double MeasureAtLeastUs = 20000;
 
 double NowUs()
@@ -110,7 +110,8 @@ int ToolhelpFind(const char* query)
     return found;
 }
 
-// Median microseconds per call of each contender, timed in turn within each run.
+// Median microseconds per call of each contender, timed in turn within each
+// run; the contender that goes first changes from run to run.
 std::vector<double> MedianUs(const std::vector<std::function<int()>>& contenders)
 {
     std::vector<int> repeats;
@@ -122,8 +123,9 @@ std::vector<double> MedianUs(const std::vector<std::function<int()>>& contenders
     }
     std::vector<std::vector<double>> samples(contenders.size());
     for (int run = 0; run < Runs; ++run)
-        for (size_t c = 0; c < contenders.size(); ++c)
+        for (size_t turn = 0; turn < contenders.size(); ++turn)
         {
+            size_t c = (run + turn) % contenders.size();
             double start = NowUs();
             for (int i = 0; i < repeats[c]; ++i)
                 contenders[c]();
