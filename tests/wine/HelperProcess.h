@@ -23,7 +23,6 @@ public:
     // process object lingers until the helper is destroyed.
     void End();
     HANDLE Handle() const { return process_; }
-    DWORD Id() const { return GetProcessId(process_); }
 
 private:
     std::string copy_;

@@ -1,9 +1,9 @@
 // The DLL loaded at run time and looked up by its exported names and ordinals.
 #include "ResourceProbe.h"
 
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 
