@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what building and testing Gorvale needs on Debian (as root), and
-# nothing that is already there.
+# Installs what building and testing Gorvale needs on Debian, and nothing that
+# is already there. Run as root, or as a user who may use sudo.
 set -euo pipefail
 
 packages=(
@@ -9,16 +9,30 @@ packages=(
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the DLL and Windows programs
     lld llvm                                             # callers of the MSVC ABI
     wine wine32:i386 wine64                              # a Windows runtime
+    locales                                              # a Japanese locale for code page 932
+    nsis                                                 # the example installer
 )
+# Wine passes non-ASCII file names intact only under a matching Unix locale.
+japanese_locale=ja_JP.UTF-8
+
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
 
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' \
         || missing+=("$package")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    dpkg --print-foreign-architectures | grep -qx i386 || "${as_root[@]}" dpkg --add-architecture i386
+    "${as_root[@]}" apt-get update -q
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
 
-echo "Installing: ${missing[*]}"
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
-apt-get update -q
-DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+    echo "Generating the locale $japanese_locale"
+    grep -qx "$japanese_locale UTF-8" /etc/locale.gen 2>/dev/null \
+        || echo "$japanese_locale UTF-8" | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
+    "${as_root[@]}" locale-gen >/dev/null
+fi

@@ -5,17 +5,37 @@
 
 namespace {
 
+// Room for an image path of 1023 characters in any double-byte code page.
+enum { MaxImagePath = 2048 };
+
 char FoldAsciiCase(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// In a double-byte code page (932, 936, 949, 950) the byte after a lead byte
+// is the second half of one character: it may look like a letter or like '\',
+// but it is neither.
+bool IsLeadByte(char c)
+{
+    return IsDBCSLeadByte(static_cast<BYTE>(c));
+}
+
 // Reads at most nameCapacity bytes of name, whatever the platform left there.
+// Up to a mismatch both strings hold the same bytes, so the name's lead bytes
+// mark the trail bytes of both.
 bool NameBeginsWith(const char* name, DWORD nameCapacity, const char* query)
 {
+    bool atTrailByte = false;
     for (DWORD i = 0; query[i] != '\0'; ++i)
-        if (i == nameCapacity || FoldAsciiCase(name[i]) != FoldAsciiCase(query[i]))
+    {
+        if (i == nameCapacity)
             return false;
+        bool same = atTrailByte ? name[i] == query[i] : FoldAsciiCase(name[i]) == FoldAsciiCase(query[i]);
+        if (!same)
+            return false;
+        atTrailByte = !atTrailByte && IsLeadByte(name[i]);
+    }
     return true;
 }
 
@@ -26,16 +46,19 @@ bool IsStillRunning(HANDLE process)
 }
 
 // A 32-bit caller cannot list the modules of a 64-bit process, but it can
-// read the image path of the same handle.
+// read the image path of the same handle. Longer paths than MaxImagePath
+// cannot be read, and such a process is not seen.
 bool ImageFileNameBeginsWith(HANDLE process, const char* query)
 {
-    char path[MAX_PATH];
-    DWORD length = MAX_PATH;
+    char path[MaxImagePath];
+    DWORD length = MaxImagePath;
     if (!QueryFullProcessImageNameA(process, 0, path, &length))
         return false;
     DWORD fileNameStart = 0;
     for (DWORD i = 0; i < length; ++i)
-        if (path[i] == '\\')
+        if (IsLeadByte(path[i]))
+            ++i;
+        else if (path[i] == '\\')
             fileNameStart = i + 1;
     return NameBeginsWith(path + fileNameStart, length - fileNameStart, query);
 }

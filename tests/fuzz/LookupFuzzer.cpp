@@ -24,9 +24,31 @@ void Require(bool condition, const char* what)
     }
 }
 
+// The lookup reads image paths shorter than this many bytes.
+const size_t ImagePathCapacity = 2048;
+
 char Lower(char c)
 {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+// The characters of text in the ANSI code page: a lead byte with the byte
+// after it, or a single byte.
+std::vector<std::string> Characters(const std::string& text)
+{
+    std::vector<std::string> characters;
+    for (size_t i = 0; i < text.size(); i += characters.back().size())
+        characters.push_back(text.substr(i, IsDBCSLeadByte(static_cast<BYTE>(text[i])) ? 2 : 1));
+    return characters;
+}
+
+// Text with every single-byte letter in lower case.
+std::string Folded(const std::string& text)
+{
+    std::string folded;
+    for (const std::string& character : Characters(text))
+        folded += character.size() == 1 ? std::string(1, Lower(character[0])) : character;
+    return folded;
 }
 
 // The name the lookup should compare, or false when the process is skipped.
@@ -41,9 +63,11 @@ bool ExpectedName(const ScriptedProcess& process, std::string& name)
     else
     {
         if (!process.readsExitCode || !process.running || !process.hasImagePath
-            || process.imagePath.size() >= MAX_PATH)
+            || process.imagePath.size() >= ImagePathCapacity)
             return false;
-        name = process.imagePath.substr(process.imagePath.find_last_of('\\') + 1);
+        name.clear();
+        for (const std::string& character : Characters(process.imagePath))
+            name = character == "\\" ? "" : name + character;
     }
     name = name.substr(0, name.find('\0'));
     return true;
@@ -51,12 +75,7 @@ bool ExpectedName(const ScriptedProcess& process, std::string& name)
 
 bool Matches(const std::string& name, const std::string& query)
 {
-    if (query.size() > name.size())
-        return false;
-    for (size_t i = 0; i < query.size(); ++i)
-        if (Lower(name[i]) != Lower(query[i]))
-            return false;
-    return true;
+    return Folded(name).compare(0, query.size(), Folded(query)) == 0;
 }
 
 // What the lookup should answer, and which processes it should open.
@@ -88,6 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ProcessList = ProcessSnapshot();
 
     Platform.listsProcesses = input.ConsumeBool();
+    if (input.ConsumeBool())
+        Platform.leadBytes = CodePage932LeadBytes();
     const bool nullQuery = input.ConsumeBool();
     // Most random queries match nothing; often start from a name the platform knows.
     const uint8_t queryStart = input.ConsumeIntegral<uint8_t>();
@@ -105,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         process.running = !(failures & 32);
         process.hasImagePath = !(failures & 64);
         process.moduleName = input.ConsumeRandomLengthString(MAX_PATH + 4);
-        process.imagePath = input.ConsumeRandomLengthString(MAX_PATH + 4);
+        process.imagePath = input.ConsumeRandomLengthString(ImagePathCapacity + 4);
         Platform.processes.push_back(process);
         Platform.listedIds.push_back(process.id);
     }

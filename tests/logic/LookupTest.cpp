@@ -127,6 +127,56 @@ TEST_F(LookupTest, UnlistableModulesFallBackToTheImageFileNameOfARunningProcess)
     ExpectEveryOpenClosedOnce();
 }
 
+TEST_F(LookupTest, DoubleByteCharactersAreNeverSplitOnEitherPath)
+{
+    // Code page 932: \x95\x5C is one character whose second byte is '\',
+    // \x83\x41 and \x83\x61 are two characters whose second bytes are 'A' and 'a'.
+    ScriptedProcess viaModules = RunningProcess(4, "\x95\x5C\x83\x41GvA.exe");
+    ScriptedProcess viaImagePath = RunningProcess(8, "ignored");
+    viaImagePath.listsModules = false;
+    viaImagePath.imagePath = "C:\\\x95\x5C\\\x95\x5C\x83\x41GvB.exe";
+    struct Case { const char* query; int foundInCodePage932; int foundInSingleByteCodePage; };
+    const Case cases[] = {
+        {"\x95\x5C\x83\x41GvA", 1, 1},
+        {"\x95\x5C\x83\x41gVb.EXE", 1, 0},  // a single-byte code page takes the name after the '\'
+        {"\x83\x41GvB", 0, 1},
+        {"\x95\x5C\x83\x61GvA", 0, 1},      // a trail byte is not a letter
+        {"\x95\x5C\x83\x61GvB", 0, 0},
+    };
+    for (bool codePage932 : {true, false})
+    {
+        SetUp();
+        Platform.leadBytes = codePage932 ? CodePage932LeadBytes() : "";
+        Snapshot({viaModules, viaImagePath});
+        for (const Case& c : cases)
+            EXPECT_EQ(FindProcess(c.query), codePage932 ? c.foundInCodePage932 : c.foundInSingleByteCodePage)
+                << c.query << (codePage932 ? " in code page 932" : " in a single-byte code page");
+    }
+}
+
+TEST_F(LookupTest, ImagePathsOfOver1023CharactersAreRead)
+{
+    const std::string longFolder = "C:\\" + std::string(1000, 'd') + "\\";
+    const std::string doubleByteFolder = "C:\\" + std::string(1000, '\x95') + "\\";  // 500 characters
+    Platform.leadBytes = CodePage932LeadBytes();
+    std::vector<ScriptedProcess> processes;
+    for (const std::string& path : {longFolder + "GvLong" + std::string(17, 'x') + ".exe",
+                                    doubleByteFolder + std::string(1032, '\x95') + "GvWide.exe",
+                                    longFolder + std::string(1040, 'y') + "GvTooLong.exe"})
+    {
+        processes.push_back(RunningProcess(4 + 4 * processes.size(), "ignored"));
+        processes.back().listsModules = false;
+        processes.back().imagePath = path;
+    }
+    Snapshot(processes);
+    ASSERT_EQ(processes[0].imagePath.size(), 1031u);
+    ASSERT_EQ(processes[1].imagePath.size(), 2046u);  // as long as 1023 double-byte characters
+    EXPECT_EQ(FindProcess("GvLong"), 1);
+    EXPECT_EQ(FindProcess((std::string(1032, '\x95') + "GvWide").c_str()), 1);
+    EXPECT_EQ(FindProcess(std::string(1040, 'y').c_str()), 0);  // beyond what is read
+    ExpectEveryOpenClosedOnce();
+}
+
 TEST_F(LookupTest, LookupNeverChangesTheSnapshot)
 {
     Snapshot({RunningProcess(4, "viewer.exe"), RunningProcess(8, "other.exe")});

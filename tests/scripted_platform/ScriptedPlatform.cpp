@@ -16,6 +16,15 @@ ScriptedProcess RunningProcess(DWORD id, const std::string& moduleName)
     return process;
 }
 
+std::string CodePage932LeadBytes()
+{
+    std::string leadBytes;
+    for (int c = 0x81; c <= 0xFC; ++c)
+        if (c <= 0x9F || c >= 0xE0)
+            leadBytes += static_cast<char>(c);
+    return leadBytes;
+}
+
 namespace {
 
 const ScriptedProcess* ProcessWithId(DWORD id)
@@ -138,4 +147,9 @@ BOOL QueryFullProcessImageNameA(HANDLE handle, DWORD flags, char* path, DWORD* s
     std::memcpy(path, process->imagePath.c_str(), process->imagePath.size() + 1);
     *size = static_cast<DWORD>(process->imagePath.size());
     return TRUE;
+}
+
+BOOL IsDBCSLeadByte(BYTE c)
+{
+    return Platform.leadBytes.find(static_cast<char>(c)) != std::string::npos;
 }

@@ -27,6 +27,7 @@ struct ScriptedPlatform
 {
     // The script.
     bool listsProcesses = true;
+    std::string leadBytes;  // of the ANSI code page; none in a single-byte one
     std::vector<DWORD> listedIds;
     std::vector<ScriptedProcess> processes;
 
@@ -40,6 +41,9 @@ struct ScriptedPlatform
 
 // The script every platform call answers from; tests reset it.
 extern ScriptedPlatform Platform;
+
+// The lead bytes of code page 932 (Shift-JIS).
+std::string CodePage932LeadBytes();
 
 // A process whose image lives at C:\Programs\<moduleName>.
 ScriptedProcess RunningProcess(DWORD id, const std::string& moduleName);

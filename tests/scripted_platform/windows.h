@@ -15,6 +15,7 @@
 #define STILL_ACTIVE 259
 
 typedef int BOOL;
+typedef unsigned char BYTE;
 typedef uint32_t DWORD;
 typedef void* HANDLE;
 typedef void* LPVOID;
@@ -25,5 +26,6 @@ HANDLE OpenProcess(DWORD desiredAccess, BOOL inheritHandle, DWORD processId);
 BOOL CloseHandle(HANDLE handle);
 BOOL GetExitCodeProcess(HANDLE process, DWORD* exitCode);
 BOOL QueryFullProcessImageNameA(HANDLE process, DWORD flags, char* path, DWORD* size);
+BOOL IsDBCSLeadByte(BYTE c);
 
 #endif
