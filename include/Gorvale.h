@@ -6,9 +6,15 @@
  * RefreshProcessList takes a snapshot of the running processes (at most 1000);
  * FindProcess walks that snapshot and never renews it. Both return 1 or 0.
  * Names compare as a prefix of the executable's file name, ignoring the case of
- * ASCII letters only. Only processes the caller may open for querying and
- * reading are seen. Lookups may run on several threads at once, but never at
- * the same time as a refresh.
+ * ASCII letters only; names are in the ANSI code page, whose double-byte
+ * characters are never split. Only processes the caller may open for querying
+ * and reading are seen. Lookups may run on several threads at once, but never
+ * at the same time as a refresh.
+ *
+ * Each listed identifier is opened anew at every lookup: once a listed process
+ * has ended, a process started later under the same identifier is the one
+ * looked at. A program can pose under another name in its own loader data, so
+ * never base a security decision on the answer.
  *
  * The functions have C++ linkage: the DLL exports them under the names the
  * platform's C++ compiler gives these declarations.

@@ -14,7 +14,7 @@ extern "C" void __stdcall MsvcCallerEntry()
         wrong |= 2;
     if (FindProcess("MSVC-CALLER.exe") != 1)
         wrong |= 4;
-    if (FindProcess("services") != 1)
+    if (FindProcess("msvc") != 1)
         wrong |= 8;
     if (FindProcess("msvc-caller-no-such-process") != 0)
         wrong |= 16;

@@ -26,7 +26,7 @@ std::string HelperDirectory()
 
 }  // namespace
 
-HelperProcess::HelperProcess(const std::string& name, const char* image)
+HelperProcess::HelperProcess(const std::string& name, const char* image, const std::string& posedName)
     : copy_(HelperDirectory() + name + ".exe")
 {
     if (!CopyFileA((ProgramDirectory() + image).c_str(), copy_.c_str(), FALSE))
@@ -39,7 +39,7 @@ HelperProcess::HelperProcess(const std::string& name, const char* image)
     HANDLE self = NULL;
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0);
     std::string commandLine = name + " " + std::to_string(reinterpret_cast<uintptr_t>(ready)) + " "
-                            + std::to_string(reinterpret_cast<uintptr_t>(self));
+                            + std::to_string(reinterpret_cast<uintptr_t>(self)) + " " + posedName;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};

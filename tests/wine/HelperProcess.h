@@ -13,8 +13,11 @@ class HelperProcess
 {
 public:
     // Starts a copy of image (a helper beside the test program) as <name>.exe
-    // and waits until it runs; throws std::runtime_error when it cannot.
-    explicit HelperProcess(const std::string& name, const char* image = "idle-helper.exe");
+    // and waits until it runs; throws std::runtime_error when it cannot. A
+    // helper given posedName writes that name into its own loader data, where
+    // a module listing reads it, before it reports ready.
+    explicit HelperProcess(const std::string& name, const char* image = "idle-helper.exe",
+                           const std::string& posedName = "");
     ~HelperProcess();
     HelperProcess(const HelperProcess&) = delete;
     HelperProcess& operator=(const HelperProcess&) = delete;

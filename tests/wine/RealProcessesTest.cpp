@@ -69,13 +69,47 @@ TEST(RealProcesses, FindsAProcessOfTheOtherBitness)
     EXPECT_EQ(FindProcess("GvOtherBitnessHelper.exe!"), 0);
 }
 
+TEST(RealProcesses, SameBitnessNamesComeFromTheModuleListing)
+{
+    // The helper poses under another name in its loader data; only a module
+    // listing reads that, the image path keeps the file's own name.
+    HelperProcess posing("GvPosingHelper", "idle-helper.exe", "GvPosedName.exe");
+    ASSERT_EQ(RefreshProcessList(), 1);
+    EXPECT_EQ(FindProcess("GvPosedName"), 1);
+    EXPECT_EQ(FindProcess("GvPosingHelper"), 0);
+}
+
+// Run under the ANSI code page 932 (Shift-JIS); the other tests leave it out.
+TEST(CodePage932, DoubleByteNamesAreComparedCharacterByCharacter)
+{
+    ASSERT_EQ(GetACP(), 932u) << "run this test with LC_ALL=ja_JP.UTF-8";
+    // hyoA is 表ア: \x95\x5C is one character whose second byte is '\'; \x83\x41 and
+    // \x83\x61 are two characters whose second bytes are 'A' and 'a'.
+    const std::string hyoA = "\x95\x5C\x83\x41";
+    for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
+    {
+        HelperProcess helper(hyoA + "GvKanji", image);
+        wchar_t path[MAX_PATH];
+        DWORD length = MAX_PATH;
+        ASSERT_TRUE(QueryFullProcessImageNameW(helper.Handle(), 0, path, &length));
+        std::wstring fileName(path, length);  // proves Wine passed the name intact
+        ASSERT_EQ(fileName.substr(fileName.rfind(L'\\') + 1), L"\u8868\u30A2GvKanji.exe");
+
+        ASSERT_EQ(RefreshProcessList(), 1);
+        EXPECT_EQ(FindProcess((hyoA + "GvKanji.exe").c_str()), 1) << image;
+        EXPECT_EQ(FindProcess((hyoA + "gVkAnJi").c_str()), 1) << image;
+        EXPECT_EQ(FindProcess("\x83\x41GvKanji"), 0) << image;
+        EXPECT_EQ(FindProcess("\x95\x5C\x83\x61GvKanji"), 0) << image;
+    }
+}
+
 TEST(RealProcesses, NullAndHugeQueriesReturnZero)
 {
     ASSERT_EQ(RefreshProcessList(), 1);
     EXPECT_EQ(FindProcess(nullptr), 0);
     EXPECT_EQ(FindProcess(std::string(100000, 'a').c_str()), 0);
     EXPECT_EQ(FindProcess(std::string(100000, '\xFF').c_str()), 0);
-    EXPECT_EQ(FindProcess("services"), 1);  // still answering afterwards
+    EXPECT_EQ(FindProcess("real-dll-tests"), 1);  // still answering afterwards
 }
 
 struct ThreadLookups
@@ -97,7 +131,7 @@ TEST(RealProcesses, LookupsFromFourThreadsAtOnceAgree)
 {
     HelperProcess first("GvThreadsOne");
     HelperProcess second("GvThreadsTwo", "idle-helper-other.exe");
-    const std::vector<std::string> queries = {"GvThreadsOne", "gvthreadstwo", "GvThreadsThree", "services", ""};
+    const std::vector<std::string> queries = {"GvThreadsOne", "gvthreadstwo", "GvThreadsThree", "real-dll-tests", ""};
     ASSERT_EQ(RefreshProcessList(), 1);
     std::vector<int> serial;
     for (const std::string& query : queries)
