@@ -26,13 +26,21 @@
 #error "Gorvale.h declares C++ functions; include it from C++."
 #endif
 
+/* The DLL's functions are __cdecl, whatever convention a caller compiles with
+ * by default (/Gz, /Gr, /Gv); the exported names stay the same. */
+#ifdef _WIN32
+#define GORVALE_CALL __cdecl
+#else
+#define GORVALE_CALL
+#endif
+
 /* Replaces the snapshot with the processes running now. Returns 1 on success,
  * 0 when the process list cannot be taken (the snapshot is then empty). */
-int RefreshProcessList();
+int GORVALE_CALL RefreshProcessList();
 
 /* Returns 1 when a process in the snapshot, still running, has an executable
  * whose file name begins with name (ASCII case ignored), else 0. A null name
  * returns 0; an empty name matches any process that can be read. */
-int FindProcess(const char* name);
+int GORVALE_CALL FindProcess(const char* name);
 
 #endif

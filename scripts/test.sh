@@ -10,7 +10,7 @@ bash scripts/setup.sh
 status=0
 for preset in native windows-x86 windows-x64; do
     echo "=== $preset"
-    cmake --preset "$preset" >/dev/null
+    cmake --preset "$preset" -DBUILD_TESTING=ON >/dev/null
     cmake --build --preset "$preset" -j"$(nproc)"
     ctest --preset "$preset" -j2 || status=1
 done

@@ -27,10 +27,14 @@ const char Usage[] =
     "  --wait-gone NAME   wait until no process matching NAME runs\n"
     "  --timeout SECONDS  give up after this long (default 30)\n"
     "  --interval MS      look again, with a new snapshot, this often (default 250)\n"
+    "  --                 end of options: every later argument is a NAME, even\n"
+    "                     one that begins with '-'\n"
+    "  -h, --help         show this text\n"
     "\n"
     "Exit status: 0 when every NAME is running or the awaited state came,\n"
     "1 when some NAME is not running or the wait timed out, 2 on a usage\n"
-    "error or when the process list cannot be taken.\n";
+    "error, when the process list cannot be taken, or when the answer cannot\n"
+    "be written.\n";
 
 enum ExitStatus { Yes = 0, No = 1, Trouble = 2 };
 
@@ -41,7 +45,8 @@ struct Options
     unsigned long timeoutSeconds = 30;
     unsigned long intervalMs = 250;
     bool timingGiven = false;
-    int firstName = 0;  // index in argv of the first NAME; 0 when none
+    int firstName = 0;     // index in argv of the first NAME; 0 when none
+    int endOfOptions = 0;  // index in argv of "--"; 0 when none
 };
 
 int UsageError(const char* message, const char* detail = "")
@@ -66,12 +71,17 @@ int ParseOptions(int argc, char** argv, Options& options)
     for (int i = 1; i < argc; ++i)
     {
         const char* arg = argv[i];
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0)
+        if (options.endOfOptions == 0 && std::strcmp(arg, "--") == 0)
+        {
+            options.endOfOptions = i;
+            continue;
+        }
+        if (options.endOfOptions == 0 && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0))
         {
             std::fputs(Usage, stdout);
-            return Yes;
+            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? Yes : Trouble;
         }
-        if (arg[0] != '-')
+        if (options.endOfOptions != 0 || arg[0] != '-')
         {
             if (options.firstName == 0)
                 options.firstName = i;
@@ -118,21 +128,32 @@ int CannotListProcesses()
     return Trouble;
 }
 
-void PrintState(const char* name, bool running)
+// False when the answer could not be written: the caller would not see it.
+bool PrintState(const char* name, bool running)
 {
+    // A script reading a pipe sees each answer as it comes.
     std::printf("%s: %s\n", name, running ? "running" : "not running");
-    std::fflush(stdout);  // a script reading a pipe sees each answer as it comes
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
 }
 
-int CheckNames(int argc, char** argv, int firstName)
+int CannotWrite()
+{
+    std::fputs("gorvale-check: the answer cannot be written\n", stderr);
+    return Trouble;
+}
+
+int CheckNames(int argc, char** argv, const Options& options)
 {
     if (!RefreshProcessList())
         return CannotListProcesses();
     int status = Yes;
-    for (int i = firstName; i < argc; ++i)
+    for (int i = options.firstName; i < argc; ++i)
     {
+        if (i == options.endOfOptions)
+            continue;
         bool running = FindProcess(argv[i]) == 1;
-        PrintState(argv[i], running);
+        if (!PrintState(argv[i], running))
+            return CannotWrite();
         if (!running)
             status = No;
     }
@@ -151,7 +172,8 @@ int Wait(const Options& options)
         ULONGLONG now = GetTickCount64();
         if (awaitedStateCame || now >= deadline)
         {
-            PrintState(options.waitName, running);
+            if (!PrintState(options.waitName, running))
+                return CannotWrite();
             if (awaitedStateCame)
                 return Yes;
             std::fprintf(stderr, "gorvale-check: timed out after %lu s\n", options.timeoutSeconds);
@@ -170,5 +192,5 @@ int main(int argc, char** argv)
     int status = ParseOptions(argc, argv, options);
     if (status != -1)
         return status;
-    return options.waitName ? Wait(options) : CheckNames(argc, argv, options.firstName);
+    return options.waitName ? Wait(options) : CheckNames(argc, argv, options);
 }

@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# consumer-test.sh BUILD_DIR TOOLCHAIN_FILE WINE_RUN...: installs the build,
-# builds the consumer project against the installed tree, and runs it under Wine.
+# consumer-test.sh installed|subdirectory BUILD_DIR TOOLCHAIN_FILE WINE_RUN...:
+# builds the consumer project against the build's installed tree
+# (find_package) or against Gorvale's sources (add_subdirectory), then runs
+# it under Wine.
 set -euo pipefail
-build=$1 toolchain=$2
-shift 2
-work=$build/consumer-test
+how=$1 build=$2 toolchain=$3
+shift 3
+work=$build/consumer-$how
 rm -rf "$work"
-cmake --install "$build" --prefix "$work/installed" >/dev/null
+if [ "$how" = installed ]; then
+    cmake --install "$build" --prefix "$work/installed" >/dev/null
+    gorvale=(-DCMAKE_PREFIX_PATH="$work/installed")
+else
+    gorvale=(-DGORVALE_SOURCE_DIR="$(cd "$(dirname "$0")/../.." && pwd)")
+fi
 cmake -S "$(dirname "$0")" -B "$work/build" -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$work/installed" >/dev/null
+      -DCMAKE_TOOLCHAIN_FILE="$toolchain" "${gorvale[@]}" >/dev/null
 cmake --build "$work/build" >/dev/null
 "$@" "$work/build/consumer.exe"

@@ -1,5 +1,5 @@
-// The built Gorvale.dll and gorvale-check.exe as files: machine, exports,
-// imports, symbols, security flags and version resources.
+// The built Gorvale.dll and gorvale-check.exe as files: machine, size,
+// exports, imports, symbols, security flags, manifest and version resources.
 #include "HelperProcess.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +18,11 @@ namespace {
 const WORD ExpectedMachine = IMAGE_FILE_MACHINE_AMD64;
 const WORD ExpectedSecurityFlags = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT
                                  | IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA;
+const WORD ExpectedDllFlags = ExpectedSecurityFlags;
 #else
 const WORD ExpectedMachine = IMAGE_FILE_MACHINE_I386;
 const WORD ExpectedSecurityFlags = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
+const WORD ExpectedDllFlags = ExpectedSecurityFlags | IMAGE_DLLCHARACTERISTICS_NO_SEH;
 #endif
 
 // A PE file of this program's own bitness, read from disk.
@@ -31,6 +33,7 @@ public:
     {
         std::ifstream file(ProgramDirectory() + fileName, std::ios::binary);
         bytes_.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        size = bytes_.size();
         if (bytes_.size() > sizeof(IMAGE_DOS_HEADER))
             headers = At<IMAGE_NT_HEADERS>(At<IMAGE_DOS_HEADER>(0)->e_lfanew);
     }
@@ -59,6 +62,7 @@ public:
     DWORD Directory(int entry) const { return headers->OptionalHeader.DataDirectory[entry].VirtualAddress; }
 
     const IMAGE_NT_HEADERS* headers = nullptr;
+    size_t size = 0;
 
 private:
     std::vector<char> bytes_;
@@ -74,12 +78,16 @@ TEST(BuiltFiles, DllIsOfThisBitnessWithSecurityFlagsAndWithoutSymbolsWhenRelease
         EXPECT_EQ(file.headers->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR_MAGIC) << fileName;
         EXPECT_EQ(file.headers->OptionalHeader.DllCharacteristics & ExpectedSecurityFlags, ExpectedSecurityFlags)
             << fileName;
+        EXPECT_EQ(file.headers->FileHeader.TimeDateStamp, 0u) << fileName << ": two builds would differ";
 #ifdef GORVALE_RELEASE_BUILD
         EXPECT_EQ(file.headers->FileHeader.PointerToSymbolTable, 0u) << fileName;
         EXPECT_EQ(file.headers->FileHeader.NumberOfSymbols, 0u) << fileName;
 #endif
     }
-    EXPECT_TRUE(PeFile("Gorvale.dll").headers->FileHeader.Characteristics & IMAGE_FILE_DLL);
+    PeFile dll("Gorvale.dll");
+    EXPECT_TRUE(dll.headers->FileHeader.Characteristics & IMAGE_FILE_DLL);
+    EXPECT_EQ(dll.headers->OptionalHeader.DllCharacteristics, ExpectedDllFlags);
+    EXPECT_LE(dll.size, 5120u);
 }
 
 TEST(BuiltFiles, DllExportsExactlyTheTwoDecoratedNamesAtOrdinalsOneAndTwo)
@@ -99,7 +107,9 @@ TEST(BuiltFiles, DllExportsExactlyTheTwoDecoratedNamesAtOrdinalsOneAndTwo)
     EXPECT_EQ(exports->Base + ordinalIndexes[1], 2u);
 }
 
-TEST(BuiltFiles, DllImportsOnlyKernel32PsapiAndMsvcrt)
+// The platform calls that the refresh and the lookup make, and nothing else:
+// no runtime, and no helper that a compiler inserts.
+TEST(BuiltFiles, DllImportsExactlyTheCallsOfTheRefreshAndTheLookup)
 {
     PeFile dll("Gorvale.dll");
     ASSERT_TRUE(dll.headers);
@@ -108,15 +118,33 @@ TEST(BuiltFiles, DllImportsOnlyKernel32PsapiAndMsvcrt)
              dll.AtAddress<IMAGE_IMPORT_DESCRIPTOR>(dll.Directory(IMAGE_DIRECTORY_ENTRY_IMPORT));
          import->Name != 0; ++import)
     {
-        std::string name = dll.StringAt(import->Name);
-        std::transform(name.begin(), name.end(), name.begin(), ::toupper);
-        imported.insert(name);
+        std::string module = dll.StringAt(import->Name);
+        std::transform(module.begin(), module.end(), module.begin(), ::toupper);
+        for (const IMAGE_THUNK_DATA* thunk = dll.AtAddress<IMAGE_THUNK_DATA>(import->OriginalFirstThunk);
+             thunk->u1.AddressOfData != 0; ++thunk)
+            imported.insert(module + " " + dll.AtAddress<IMAGE_IMPORT_BY_NAME>(thunk->u1.AddressOfData)->Name);
     }
-    EXPECT_TRUE(imported.count("KERNEL32.DLL") && imported.count("PSAPI.DLL"));
-    imported.erase("KERNEL32.DLL");
-    imported.erase("PSAPI.DLL");
-    imported.erase("MSVCRT.DLL");
-    EXPECT_TRUE(imported.empty()) << "also imports " << *imported.begin();
+    EXPECT_EQ(imported, (std::set<std::string>{
+                            "KERNEL32.DLL CloseHandle", "KERNEL32.DLL GetExitCodeProcess",
+                            "KERNEL32.DLL IsDBCSLeadByte", "KERNEL32.DLL OpenProcess",
+                            "KERNEL32.DLL QueryFullProcessImageNameA", "PSAPI.DLL EnumProcessModules",
+                            "PSAPI.DLL EnumProcesses", "PSAPI.DLL GetModuleBaseNameA"}));
+}
+
+TEST(BuiltFiles, ToolCarriesAManifestAsInvokerForWindows7To11)
+{
+    HMODULE tool = LoadLibraryExA((ProgramDirectory() + "gorvale-check.exe").c_str(), NULL,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(tool, nullptr);
+    HRSRC resource = FindResourceA(tool, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+    ASSERT_NE(resource, nullptr);
+    std::string manifest(static_cast<const char*>(LockResource(LoadResource(tool, resource))),
+                         SizeofResource(tool, resource));
+    FreeLibrary(tool);
+    EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
+    for (const char* os : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                           "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
+        EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"{") + os + "}\"/>"), std::string::npos) << os;
 }
 
 std::string VersionString(const std::vector<char>& info, const char* name)

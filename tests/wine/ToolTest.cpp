@@ -7,12 +7,12 @@
 
 namespace {
 
-// gorvale-check started with the given arguments, its output and errors
-// going to one pipe.
-class Tool
+// A program started with a command line, its output and errors going to one
+// pipe, unless its standard output is given.
+class Child
 {
 public:
-    explicit Tool(const std::string& arguments)
+    Child(const std::string& program, std::string commandLine, HANDLE standardOutput = NULL)
     {
         SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
         HANDLE writeEnd = NULL;
@@ -21,18 +21,17 @@ public:
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdOutput = startup.hStdError = writeEnd;
-        std::string program = ProgramDirectory() + "gorvale-check.exe";
-        std::string commandLine = "gorvale-check " + arguments;
+        startup.hStdError = writeEnd;
+        startup.hStdOutput = standardOutput ? standardOutput : writeEnd;
         PROCESS_INFORMATION started = {};
-        EXPECT_TRUE(CreateProcessA(program.c_str(), &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL,
-                                   &startup, &started));
+        EXPECT_TRUE(CreateProcessA(program.empty() ? NULL : program.c_str(), &commandLine[0], NULL, NULL, TRUE, 0,
+                                   NULL, NULL, &startup, &started)) << commandLine;
         CloseHandle(writeEnd);
         CloseHandle(started.hThread);
         process_ = started.hProcess;
     }
 
-    ~Tool()
+    ~Child()
     {
         TerminateProcess(process_, 99);
         CloseHandle(process_);
@@ -61,6 +60,16 @@ private:
     HANDLE output_ = NULL;
 };
 
+// gorvale-check started with the given arguments.
+class Tool : public Child
+{
+public:
+    explicit Tool(const std::string& arguments, HANDLE standardOutput = NULL)
+        : Child(ProgramDirectory() + "gorvale-check.exe", "gorvale-check " + arguments, standardOutput)
+    {
+    }
+};
+
 DWORD RunTool(const std::string& arguments, std::string& output)
 {
     return Tool(arguments).Finish(output);
@@ -77,16 +86,47 @@ TEST(Tool, AnswersForEachName)
     EXPECT_EQ(output, "GVTOOLHELPER.EXE: running\ngvtool: running\ngorvale-check: running\n");
 }
 
+TEST(Tool, NamesThatBeginWithADashFollowTheEndOfOptions)
+{
+    HelperProcess helper("-GvDashHelper");
+    std::string output;
+    EXPECT_EQ(RunTool("-- -GvDash gorvale-check --help", output), 1u);
+    EXPECT_EQ(output, "-GvDash: running\ngorvale-check: running\n--help: not running\n");
+    output.clear();
+    EXPECT_EQ(RunTool("gorvale -- -- -gvdashhelper.exe", output), 1u);
+    EXPECT_EQ(output, "gorvale: running\n--: not running\n-gvdashhelper.exe: running\n");
+}
+
+TEST(Tool, AnswerThatCannotBeWrittenIsTrouble)
+{
+    char temp[MAX_PATH];
+    std::string path(temp, GetTempPathA(MAX_PATH, temp));
+    path += "gorvale-read-only-" + std::to_string(GetCurrentProcessId());
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    HANDLE readOnly = CreateFileA(path.c_str(), GENERIC_READ, 0, &inheritable, CREATE_ALWAYS,
+                                  FILE_FLAG_DELETE_ON_CLOSE, NULL);
+    ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);
+    for (const char* arguments : {"gorvale-check", "--wait gorvale-check", "--help"})
+    {
+        std::string errors;
+        EXPECT_EQ(Tool(arguments, readOnly).Finish(errors), 2u) << arguments;
+    }
+    CloseHandle(readOnly);
+}
+
 TEST(Tool, ExplainsItselfAndRefusesBadUsage)
 {
     std::string output;
     EXPECT_EQ(RunTool("--help", output), 0u);
     EXPECT_EQ(output.rfind("Usage: gorvale-check NAME...", 0), 0u) << output;
+    EXPECT_NE(output.find("-h, --help"), std::string::npos) << output;
 
     struct Case { const char* arguments; const char* message; };
     const Case cases[] = {
         {"", "name at least one process"},
         {"--bogus viewer", "unknown option --bogus"},
+        {"-viewer", "unknown option -viewer"},
+        {"--", "name at least one process"},
         {"--wait", "--wait needs a value"},
         {"--wait-gone viewer --timeout", "--timeout needs a value"},
         {"--wait viewer --timeout soon", "not soon"},
@@ -142,6 +182,45 @@ TEST(Tool, GivesUpAtTheTimeout)
     output.clear();
     EXPECT_EQ(RunTool("--wait-gone gorvale-check --timeout 0", output), 1u);
     EXPECT_EQ(output.rfind("gorvale-check: running\n", 0), 0u) << output;
+}
+
+// The callers' recipes in examples/, run as their users run them.
+#ifdef GORVALE_EXAMPLE_INSTALLER
+TEST(Callers, NsisInstallerInstallsOnlyOnceTheProgramIsClosed)
+{
+    // Built from examples/nsis to install GvNsisApp.txt unless GvNsisApp runs.
+    char temp[MAX_PATH];
+    std::string target = std::string(temp, GetTempPathA(MAX_PATH, temp)) + "gorvale-nsis-"
+                       + std::to_string(GetCurrentProcessId());
+    std::string installed = target + "\\GvNsisApp.txt";
+    std::string installer = ProgramDirectory() + GORVALE_EXAMPLE_INSTALLER;
+    std::string output;
+    {
+        HelperProcess app("GvNsisApp");
+        EXPECT_EQ(Child(installer, "installer /S /D=" + target).Finish(output), 3u);
+        EXPECT_EQ(GetFileAttributesA(installed.c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+    EXPECT_EQ(Child(installer, "installer /S /D=" + target).Finish(output), 0u);
+    EXPECT_NE(GetFileAttributesA(installed.c_str()), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA(installed.c_str());
+    RemoveDirectoryA(target.c_str());
+}
+#endif
+
+TEST(Callers, BatchFileWaitsUntilTheProgramIsClosed)
+{
+    const std::string command = "cmd /c " + ProgramDirectory() + "wait-for-close.cmd GvBatchApp ";
+    HelperProcess app("GvBatchApp", "idle-helper-other.exe");
+    std::string output;
+    EXPECT_EQ(Child("", command + "1").Finish(output), 1u);
+    EXPECT_EQ(output, "GvBatchApp is still running; close it and try again.\n");
+
+    Child waiting("", command + "120");
+    EXPECT_FALSE(waiting.ExitsWithin(700));
+    app.End();
+    output.clear();
+    EXPECT_EQ(waiting.Finish(output), 0u);
+    EXPECT_EQ(output, "GvBatchApp is closed.\n");
 }
 
 }  // namespace
