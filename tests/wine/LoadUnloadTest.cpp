@@ -51,10 +51,12 @@ TEST(LoadUnload, ReloadingStartsWithAnEmptySnapshot)
 TEST(LoadUnload, ManyCyclesEachWithARefreshAndALookup)
 {
     const int cycles = StressSize(200, 20);
-    ResourceProbe before;
+    ResourceProbe before, halfway;
     int wrong = 0;
     for (int cycle = 0; cycle < cycles; ++cycle)
     {
+        if (cycle == cycles / 2)
+            halfway = ResourceProbe();
         LoadedLibrary library;
         wrong += library.findProcess("") != 0;
         wrong += library.refreshProcessList() != 1;
@@ -62,7 +64,7 @@ TEST(LoadUnload, ManyCyclesEachWithARefreshAndALookup)
     }
     ResourceProbe after;
     std::string run = std::to_string(cycles) + " load/unload cycles";
-    ResourceProbe::ExpectNothingLeftBehind(run.c_str(), before, after);
+    ResourceProbe::ExpectNothingLeftBehind(run.c_str(), before, halfway, after);
     EXPECT_EQ(wrong, 0);
     EXPECT_EQ(GetModuleHandleA("Gorvale.dll"), nullptr);
 }
