@@ -1,6 +1,7 @@
 // gorvale-bench: with N idle helper processes running, times Gorvale.dll side
 // by side with (1) the very same platform calls written inline and (2) the
-// usual alternative, a walk of a Toolhelp32 process snapshot.
+// usual alternative, a walk of a Toolhelp32 process snapshot; and, first, how
+// long loading and unloading the DLL takes.
 //   gorvale-bench [N...]    (default 20 100 300)
 #include "Gorvale.h"
 #include "HelperProcess.h"
@@ -189,6 +190,23 @@ void PrintRow(int helpers, const char* what, DWORD examined, const std::vector<d
                 us[0] / us[1], us[2], us[0] / us[2]);
 }
 
+// Microseconds to load and unload the DLL. This program holds Gorvale.dll
+// loaded, so a copy under another name is what comes and goes.
+double LoadAndUnloadUs()
+{
+    char temp[MAX_PATH];
+    std::string copy = std::string(temp, GetTempPathA(MAX_PATH, temp)) + "gorvale-bench-"
+                     + std::to_string(GetCurrentProcessId()) + ".dll";
+    if (!CopyFileA((ProgramDirectory() + "Gorvale.dll").c_str(), copy.c_str(), FALSE))
+        throw std::runtime_error("cannot copy Gorvale.dll to " + copy);
+    double us = MedianUs({[&] {
+        HMODULE module = LoadLibraryA(copy.c_str());
+        return module && FreeLibrary(module);
+    }})[0];
+    DeleteFileA(copy.c_str());
+    return us;
+}
+
 const char* WineVersion()
 {
     typedef const char*(__cdecl * WineGetVersion)();
@@ -212,12 +230,14 @@ int main(int argc, char** argv)
     std::printf("Gorvale.dll (%s) under %s%s; median of %d runs; microseconds\n\n",
                 sizeof(void*) == 8 ? "x64" : "x86", wine ? "Wine " : "Windows", wine ? wine : "",
                 Runs);
-    std::printf("| helpers | operation | examined | library us | us/examined | bare us | library/bare "
-                "| toolhelp us | library/toolhelp |\n");
-    std::printf("|--------:|-----------|---------:|-----------:|------------:|--------:|-------------:"
-                "|------------:|-----------------:|\n");
     try
     {
+        std::printf("| operation     | library us |\n|---------------|-----------:|\n");
+        std::printf("| load + unload | %10.1f |\n\n", LoadAndUnloadUs());
+        std::printf("| helpers | operation | examined | library us | us/examined | bare us | library/bare "
+                    "| toolhelp us | library/toolhelp |\n");
+        std::printf("|--------:|-----------|---------:|-----------:|------------:|--------:|-------------:"
+                    "|------------:|-----------------:|\n");
         std::vector<std::unique_ptr<HelperProcess>> helpers;
         for (int count : helperCounts)
         {
