@@ -13,8 +13,12 @@
  *
  * Each listed identifier is opened anew at every lookup: once a listed process
  * has ended, a process started later under the same identifier is the one
- * looked at. A program can pose under another name in its own loader data, so
- * never base a security decision on the answer.
+ * looked at. A process of the other bitness counts as running while its exit
+ * code reads STILL_ACTIVE (259), so one that ended with 259 still looks running
+ * while its object lingers. A program can pose under another name in its own
+ * loader data, so never base a security decision on the answer. An elevated
+ * caller opens every process it can for reading, the local security authority
+ * included where it is not protected, which security products may report.
  *
  * The functions have C++ linkage: the DLL exports them under the names the
  * platform's C++ compiler gives these declarations.

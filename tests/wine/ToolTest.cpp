@@ -75,26 +75,24 @@ DWORD RunTool(const std::string& arguments, std::string& output)
     return Tool(arguments).Finish(output);
 }
 
-TEST(Tool, AnswersForEachName)
+TEST(Tool, AnswersForEachNameEvenOneThatBeginsWithADash)
 {
     HelperProcess helper("GvToolHelper", "idle-helper-other.exe");
-    std::string output;
-    EXPECT_EQ(RunTool("GvToolHelper no-such-app-gorvale", output), 1u);
-    EXPECT_EQ(output, "GvToolHelper: running\nno-such-app-gorvale: not running\n");
-    output.clear();
-    EXPECT_EQ(RunTool("GVTOOLHELPER.EXE gvtool gorvale-check", output), 0u);
-    EXPECT_EQ(output, "GVTOOLHELPER.EXE: running\ngvtool: running\ngorvale-check: running\n");
-}
-
-TEST(Tool, NamesThatBeginWithADashFollowTheEndOfOptions)
-{
-    HelperProcess helper("-GvDashHelper");
-    std::string output;
-    EXPECT_EQ(RunTool("-- -GvDash gorvale-check --help", output), 1u);
-    EXPECT_EQ(output, "-GvDash: running\ngorvale-check: running\n--help: not running\n");
-    output.clear();
-    EXPECT_EQ(RunTool("gorvale -- -- -gvdashhelper.exe", output), 1u);
-    EXPECT_EQ(output, "gorvale: running\n--: not running\n-gvdashhelper.exe: running\n");
+    HelperProcess dashHelper("-GvDashHelper");
+    struct Case { const char* arguments; DWORD status; const char* output; };
+    const Case cases[] = {
+        {"GvToolHelper no-such-app-gorvale", 1, "GvToolHelper: running\nno-such-app-gorvale: not running\n"},
+        {"GVTOOLHELPER.EXE gvtool gorvale-check", 0,
+         "GVTOOLHELPER.EXE: running\ngvtool: running\ngorvale-check: running\n"},
+        {"-- -GvDash gorvale-check --help", 1, "-GvDash: running\ngorvale-check: running\n--help: not running\n"},
+        {"gorvale -- -- -gvdashhelper.exe", 1, "gorvale: running\n--: not running\n-gvdashhelper.exe: running\n"},
+    };
+    for (const Case& c : cases)
+    {
+        std::string output;
+        EXPECT_EQ(RunTool(c.arguments, output), c.status) << c.arguments;
+        EXPECT_EQ(output, c.output) << c.arguments;
+    }
 }
 
 TEST(Tool, AnswerThatCannotBeWrittenIsTrouble)
