@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 preset=windows-x86
 case "${1:-}" in windows-*) preset=$1; shift ;; esac
 bash scripts/setup.sh
-cmake --preset "$preset" >/dev/null
+cmake --preset "$preset" -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset "$preset" --target gorvale-bench -j"$(nproc)" >/dev/null
 
 prefix=$PWD/build/$preset/wineprefix

@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-cmake --preset native >/dev/null
+cmake --preset native -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset native --target lookup-fuzzer -j"$(nproc)" >/dev/null
 
 seconds=${1:-300}

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake --preset windows-x86 >/dev/null
-cmake --build --preset windows-x86 -j"$(nproc)" >/dev/null
+cmake --build --preset windows-x86 --target gorvale-check -j"$(nproc)" >/dev/null
 
 [ $# -gt 0 ] || set -- explorer services no-such-app
 prefix=$PWD/build/windows-x86/wineprefix

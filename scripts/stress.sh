@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-windows-x86}
 bash scripts/setup.sh
-cmake --preset "$preset" >/dev/null
+cmake --preset "$preset" -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
 
 build=build/$preset
