@@ -194,9 +194,7 @@ void PrintRow(int helpers, const char* what, DWORD examined, const std::vector<d
 // loaded, so a copy under another name is what comes and goes.
 double LoadAndUnloadUs()
 {
-    char temp[MAX_PATH];
-    std::string copy = std::string(temp, GetTempPathA(MAX_PATH, temp)) + "gorvale-bench-"
-                     + std::to_string(GetCurrentProcessId()) + ".dll";
+    std::string copy = TemporaryPath("gorvale-bench") + ".dll";
     if (!CopyFileA((ProgramDirectory() + "Gorvale.dll").c_str(), copy.c_str(), FALSE))
         throw std::runtime_error("cannot copy Gorvale.dll to " + copy);
     double us = MedianUs({[&] {

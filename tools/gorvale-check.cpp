@@ -49,6 +49,14 @@ struct Options
     int endOfOptions = 0;  // index in argv of "--"; 0 when none
 };
 
+// Flushes standard output, so that a script reading a pipe sees each answer as
+// it comes; false when something written could not be. The printf of MinGW's
+// C++ runtime reports no failure itself, so the stream's error flag is read.
+bool OutputWritten()
+{
+    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+}
+
 int UsageError(const char* message, const char* detail = "")
 {
     std::fprintf(stderr, "gorvale-check: %s%s\nTry gorvale-check --help.\n", message, detail);
@@ -79,7 +87,7 @@ int ParseOptions(int argc, char** argv, Options& options)
         if (options.endOfOptions == 0 && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0))
         {
             std::fputs(Usage, stdout);
-            return std::fflush(stdout) == 0 && !std::ferror(stdout) ? Yes : Trouble;
+            return OutputWritten() ? Yes : Trouble;
         }
         if (options.endOfOptions != 0 || arg[0] != '-')
         {
@@ -131,9 +139,8 @@ int CannotListProcesses()
 // False when the answer could not be written: the caller would not see it.
 bool PrintState(const char* name, bool running)
 {
-    // A script reading a pipe sees each answer as it comes.
     std::printf("%s: %s\n", name, running ? "running" : "not running");
-    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+    return OutputWritten();
 }
 
 int CannotWrite()

@@ -11,15 +11,19 @@ std::string ProgramDirectory()
     return directory.substr(0, directory.find_last_of('\\') + 1);
 }
 
+std::string TemporaryPath(const std::string& name)
+{
+    char temp[MAX_PATH];
+    return std::string(temp, GetTempPathA(MAX_PATH, temp)) + name + "-" + std::to_string(GetCurrentProcessId());
+}
+
 namespace {
 
 // A folder of this run's own, so that no helper left over from another run
 // holds a copy's file open.
 std::string HelperDirectory()
 {
-    char temp[MAX_PATH];
-    std::string directory(temp, GetTempPathA(MAX_PATH, temp));
-    directory += "gorvale-helpers-" + std::to_string(GetCurrentProcessId()) + "\\";
+    std::string directory = TemporaryPath("gorvale-helpers") + "\\";
     CreateDirectoryA(directory.c_str(), NULL);
     return directory;
 }

@@ -9,6 +9,9 @@
 // The directory of the running test program, with a trailing backslash.
 std::string ProgramDirectory();
 
+// <temporary folder>\<name>-<this process's id>: a path of this run's own.
+std::string TemporaryPath(const std::string& name);
+
 class HelperProcess
 {
 public:

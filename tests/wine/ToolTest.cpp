@@ -97,9 +97,7 @@ TEST(Tool, AnswersForEachNameEvenOneThatBeginsWithADash)
 
 TEST(Tool, AnswerThatCannotBeWrittenIsTrouble)
 {
-    char temp[MAX_PATH];
-    std::string path(temp, GetTempPathA(MAX_PATH, temp));
-    path += "gorvale-read-only-" + std::to_string(GetCurrentProcessId());
+    std::string path = TemporaryPath("gorvale-read-only");
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
     HANDLE readOnly = CreateFileA(path.c_str(), GENERIC_READ, 0, &inheritable, CREATE_ALWAYS,
                                   FILE_FLAG_DELETE_ON_CLOSE, NULL);
@@ -187,9 +185,7 @@ TEST(Tool, GivesUpAtTheTimeout)
 TEST(Callers, NsisInstallerInstallsOnlyOnceTheProgramIsClosed)
 {
     // Built from examples/nsis to install GvNsisApp.txt unless GvNsisApp runs.
-    char temp[MAX_PATH];
-    std::string target = std::string(temp, GetTempPathA(MAX_PATH, temp)) + "gorvale-nsis-"
-                       + std::to_string(GetCurrentProcessId());
+    std::string target = TemporaryPath("gorvale-nsis");
     std::string installed = target + "\\GvNsisApp.txt";
     std::string installer = ProgramDirectory() + GORVALE_EXAMPLE_INSTALLER;
     std::string output;
