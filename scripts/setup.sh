@@ -8,6 +8,7 @@ packages=(
     clang libclang-rt-dev libgtest-dev googletest         # native tests, sanitizers, fuzzer
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the DLL and Windows programs
     lld llvm                                             # callers of the MSVC ABI
+    clang-19 clang-tools-19 lld-19 llvm-19 libwine-dev   # the MSVC toolchain: clang-cl, lld-link, llvm-rc over Wine's headers
     wine wine32:i386 wine64                              # a Windows runtime
     locales                                              # a Japanese locale for code page 932
     nsis                                                 # the example installer

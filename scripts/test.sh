@@ -1,17 +1,25 @@
 #!/usr/bin/env bash
 # Builds and runs every test: the library's logic natively on a scripted
-# platform, then, for 32-bit and 64-bit Windows, the real DLL, its callers,
-# its installed package and gorvale-check under Wine.
+# platform; the DLL of the MSVC toolchain (clang-cl) for 32-bit and 64-bit
+# Windows; then, for each architecture, the real DLLs of both toolchains, their
+# callers, the installed package and gorvale-check under Wine.
 #   bash scripts/test.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 status=0
-for preset in native windows-x86 windows-x64; do
+run() {  # PRESET [CONFIGURE OPTION...]
+    local preset=$1
+    shift
     echo "=== $preset"
-    cmake --preset "$preset" -DBUILD_TESTING=ON >/dev/null
+    cmake --preset "$preset" -DBUILD_TESTING=ON "$@" >/dev/null
     cmake --build --preset "$preset" -j"$(nproc)"
     ctest --preset "$preset" -j2 || status=1
+}
+run native
+for arch in x86 x64; do
+    run "clang-cl-$arch"
+    run "windows-$arch" -DGORVALE_MSVC_TOOLCHAIN_BUILD="$PWD/build/clang-cl-$arch"
 done
 exit $status

@@ -6,7 +6,7 @@
 namespace {
 
 // Room for an image path of 1023 characters in any double-byte code page.
-enum { MaxImagePath = 2048 };
+const DWORD MaxImagePath = 2048;
 
 char FoldAsciiCase(char c)
 {

@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
-# library-only-build.sh WORK_DIR TOOLCHAIN_FILE: builds what ships, and nothing
-# else (BUILD_TESTING=OFF: no GoogleTest), from two copies of the sources in two
-# folders; the installed trees must be byte for byte the same and must not name
-# either folder.
+# library-only-build.sh WORK_DIR TOOLCHAIN_FILE GENERATOR [OTHER_GENERATOR]:
+# builds what ships, and nothing else (BUILD_TESTING=OFF: no GoogleTest), from
+# two copies of the sources in two folders; the installed trees must be byte
+# for byte the same and must not name either folder. With OTHER_GENERATOR, a
+# third copy built with it must give the same DLL and import libraries.
 set -euo pipefail
-work=$1 toolchain=$(basename "$2")
+work=$1 toolchain=$(basename "$2") generator=$3 other_generator=${4:-}
 source=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$work"
-for copy in one another-copy; do
-    tree=$work/$copy
+
+build_copy() {  # FOLDER GENERATOR
+    local tree=$work/$1
     mkdir -p "$tree"
     cp -r "$source"/{CMakeLists.txt,LICENSE,README.md,cmake,include,src,tools} "$tree"
-    cmake -S "$tree" -B "$tree/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
+    cmake -S "$tree" -B "$tree/build" -G "$2" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
           -DCMAKE_TOOLCHAIN_FILE="$tree/cmake/$toolchain" >/dev/null
     cmake --build "$tree/build" >/dev/null
     cmake --install "$tree/build" --prefix "$tree/installed" >/dev/null
-done
+}
+copies=(one another-copy)
+build_copy one "$generator"
+build_copy another-copy "$generator"
 
 status=0
 if grep -qi gtest "$work/one/build/CMakeCache.txt"; then
@@ -24,12 +29,21 @@ if grep -qi gtest "$work/one/build/CMakeCache.txt"; then
 fi
 ls "$work/one/installed/bin/Gorvale.dll" "$work/one/installed/lib/libGorvale.dll.a" >/dev/null || status=1
 diff -r "$work/one/installed" "$work/another-copy/installed" || status=1
+if [ -n "$other_generator" ]; then
+    build_copy other-generator "$other_generator"
+    copies+=(other-generator)
+    for file in bin/Gorvale.dll lib/libGorvale.dll.a lib/Gorvale.lib; do
+        cmp "$work/one/installed/$file" "$work/other-generator/installed/$file" || status=1
+    done
+fi
 # A path may also appear with its separators turned into underscores.
-for path in "$work/one" "$work/another-copy"; do
-    if grep -rl -e "$path" -e "${path//[\/.-]/_}" "$work/one/installed" "$work/another-copy/installed"; then
+for copy in "${copies[@]}"; do
+    path=$work/$copy
+    if grep -rl -e "$path" -e "${path//[\/.-]/_}" "$work/$copy/installed"; then
         echo "shipped files name the build folder $path"
         status=1
     fi
 done
-[ $status -eq 0 ] && echo "two builds in two folders: $(cd "$work/one/installed" && find . -type f | wc -l) identical files, no build path"
+[ $status -eq 0 ] && echo "two builds in two folders with $generator: $(cd "$work/one/installed" && find . -type f | wc -l)" \
+    "identical files, no build path${other_generator:+; the same DLL and import libraries with $other_generator}"
 exit $status

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <set>
@@ -24,6 +26,20 @@ const WORD ExpectedMachine = IMAGE_FILE_MACHINE_I386;
 const WORD ExpectedSecurityFlags = IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE | IMAGE_DLLCHARACTERISTICS_NX_COMPAT;
 const WORD ExpectedDllFlags = ExpectedSecurityFlags | IMAGE_DLLCHARACTERISTICS_NO_SEH;
 #endif
+
+// Newer than the headers at hand.
+const DWORD DebugTypeRepro = 16;
+const DWORD DebugTypeExtendedDllCharacteristics = 20;
+const DWORD ExtendedDllCharacteristicsCetCompatible = 0x1;
+const DWORD GuardCfInstrumented = 0x100;
+const DWORD GuardCfFunctionTablePresent = 0x400;
+
+// The test's ctest entry says which toolchain built the DLL beside it.
+bool DllBuiltByMsvcToolchain()
+{
+    const char* toolchain = std::getenv("GORVALE_DLL_TOOLCHAIN");
+    return toolchain && std::string(toolchain) == "msvc";
+}
 
 // A PE file of this program's own bitness, read from disk.
 class PeFile
@@ -60,6 +76,21 @@ public:
     std::string StringAt(DWORD rva) const { return AtAddress<char>(rva); }
 
     DWORD Directory(int entry) const { return headers->OptionalHeader.DataDirectory[entry].VirtualAddress; }
+    DWORD DirectorySize(int entry) const { return headers->OptionalHeader.DataDirectory[entry].Size; }
+
+    // The debug directory's entry of the given type, or null.
+    const IMAGE_DEBUG_DIRECTORY* DebugEntry(DWORD type) const
+    {
+        DWORD count = DirectorySize(IMAGE_DIRECTORY_ENTRY_DEBUG) / sizeof(IMAGE_DEBUG_DIRECTORY);
+        for (DWORD i = 0; i < count; ++i)
+        {
+            const IMAGE_DEBUG_DIRECTORY* entry = AtAddress<IMAGE_DEBUG_DIRECTORY>(
+                Directory(IMAGE_DIRECTORY_ENTRY_DEBUG) + i * sizeof(IMAGE_DEBUG_DIRECTORY));
+            if (entry->Type == type)
+                return entry;
+        }
+        return nullptr;
+    }
 
     const IMAGE_NT_HEADERS* headers = nullptr;
     size_t size = 0;
@@ -78,7 +109,6 @@ TEST(BuiltFiles, DllIsOfThisBitnessWithSecurityFlagsAndWithoutSymbolsWhenRelease
         EXPECT_EQ(file.headers->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR_MAGIC) << fileName;
         EXPECT_EQ(file.headers->OptionalHeader.DllCharacteristics & ExpectedSecurityFlags, ExpectedSecurityFlags)
             << fileName;
-        EXPECT_EQ(file.headers->FileHeader.TimeDateStamp, 0u) << fileName << ": two builds would differ";
 #ifdef GORVALE_RELEASE_BUILD
         EXPECT_EQ(file.headers->FileHeader.PointerToSymbolTable, 0u) << fileName;
         EXPECT_EQ(file.headers->FileHeader.NumberOfSymbols, 0u) << fileName;
@@ -86,8 +116,33 @@ TEST(BuiltFiles, DllIsOfThisBitnessWithSecurityFlagsAndWithoutSymbolsWhenRelease
     }
     PeFile dll("Gorvale.dll");
     EXPECT_TRUE(dll.headers->FileHeader.Characteristics & IMAGE_FILE_DLL);
-    EXPECT_EQ(dll.headers->OptionalHeader.DllCharacteristics, ExpectedDllFlags);
-    EXPECT_LE(dll.size, 5120u);
+    EXPECT_LE(dll.size, 6144u);
+    EXPECT_EQ(PeFile("gorvale-check.exe").headers->FileHeader.TimeDateStamp, 0u) << "two builds would differ";
+    // An MSVC-toolchain link puts a hash of the contents where the time would
+    // go, and says so in a repro entry; GNU ld leaves 0.
+    if (DllBuiltByMsvcToolchain())
+    {
+        EXPECT_EQ(dll.headers->OptionalHeader.DllCharacteristics, ExpectedDllFlags | IMAGE_DLLCHARACTERISTICS_GUARD_CF);
+        const IMAGE_DEBUG_DIRECTORY* repro = dll.DebugEntry(DebugTypeRepro);
+        ASSERT_NE(repro, nullptr);
+        EXPECT_EQ(repro->TimeDateStamp, dll.headers->FileHeader.TimeDateStamp);
+    }
+    else
+    {
+        EXPECT_EQ(dll.headers->OptionalHeader.DllCharacteristics, ExpectedDllFlags);
+        EXPECT_EQ(dll.headers->FileHeader.TimeDateStamp, 0u) << "two builds would differ";
+    }
+}
+
+// Without relocation data, Windows may keep the DLL at its preferred base.
+TEST(BuiltFiles, DllCarriesRelocationData)
+{
+    PeFile dll("Gorvale.dll");
+    ASSERT_TRUE(dll.headers);
+    EXPECT_FALSE(dll.headers->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+    ASSERT_GT(dll.DirectorySize(IMAGE_DIRECTORY_ENTRY_BASERELOC), sizeof(IMAGE_BASE_RELOCATION));
+    const IMAGE_BASE_RELOCATION* block = dll.AtAddress<IMAGE_BASE_RELOCATION>(dll.Directory(IMAGE_DIRECTORY_ENTRY_BASERELOC));
+    EXPECT_GT(block->SizeOfBlock, sizeof(IMAGE_BASE_RELOCATION));
 }
 
 TEST(BuiltFiles, DllExportsExactlyTheTwoDecoratedNamesAtOrdinalsOneAndTwo)
@@ -129,6 +184,100 @@ TEST(BuiltFiles, DllImportsExactlyTheCallsOfTheRefreshAndTheLookup)
                             "KERNEL32.DLL IsDBCSLeadByte", "KERNEL32.DLL OpenProcess",
                             "KERNEL32.DLL QueryFullProcessImageNameA", "PSAPI.DLL EnumProcessModules",
                             "PSAPI.DLL EnumProcesses", "PSAPI.DLL GetModuleBaseNameA"}));
+}
+
+// The symbol file's GUID and age, from its PDB information stream (stream 1
+// of the multi-stream file).
+struct PdbIdentity
+{
+    GUID guid = {};
+    DWORD age = 0;
+};
+
+PdbIdentity ReadPdbIdentity(const std::string& fileName)
+{
+    std::ifstream file(ProgramDirectory() + fileName, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    auto at = [&](size_t offset) {
+        if (offset + sizeof(DWORD) > bytes.size())
+            throw std::out_of_range(fileName + ": offset " + std::to_string(offset) + " lies outside the file");
+        DWORD value;
+        std::memcpy(&value, bytes.data() + offset, sizeof value);
+        return value;
+    };
+    const char magic[] = "Microsoft C/C++ MSF 7.00\r\n\x1a" "DS";
+    if (bytes.size() < sizeof magic || std::memcmp(bytes.data(), magic, sizeof magic - 1) != 0)
+        throw std::runtime_error(fileName + " is no PDB");
+    DWORD blockSize = at(32);
+    DWORD directoryBlock = at(at(52) * blockSize);  // the first block of the stream directory
+    size_t directory = size_t(directoryBlock) * blockSize;
+    DWORD streamCount = at(directory);
+    if (streamCount < 2)
+        throw std::runtime_error(fileName + " has no information stream");
+    // Block lists follow the stream sizes; stream 1's comes after stream 0's.
+    DWORD stream0Size = at(directory + 4);
+    DWORD stream0Blocks = stream0Size == 0xFFFFFFFF ? 0 : (stream0Size + blockSize - 1) / blockSize;
+    size_t info = size_t(at(directory + 4 + 4 * streamCount + 4 * stream0Blocks)) * blockSize;
+    PdbIdentity identity;
+    identity.age = at(info + 8);
+    for (size_t i = 0; i < sizeof(GUID) / sizeof(DWORD); ++i)
+        reinterpret_cast<DWORD*>(&identity.guid)[i] = at(info + 12 + i * sizeof(DWORD));
+    return identity;
+}
+
+TEST(BuiltFiles, MsvcToolchainDllIsCetCompatibleGuardedAndHasItsSymbols)
+{
+    if (!DllBuiltByMsvcToolchain())
+        GTEST_SKIP() << "GNU ld writes none of these marks";
+    PeFile dll("Gorvale.dll");
+    ASSERT_TRUE(dll.headers);
+
+    const IMAGE_DEBUG_DIRECTORY* extended = dll.DebugEntry(DebugTypeExtendedDllCharacteristics);
+    ASSERT_NE(extended, nullptr) << "no CET compatibility";
+    EXPECT_TRUE(*dll.At<DWORD>(extended->PointerToRawData) & ExtendedDllCharacteristicsCetCompatible);
+
+    // Control Flow Guard: the flags and the table of valid call targets, which
+    // must hold both exports. Table and count follow SEHandlerCount; the table
+    // is an address, and each entry an RVA with (flags >> 28) extra bytes.
+    ASSERT_NE(dll.Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG), 0u) << "no load configuration";
+    struct GuardFields
+    {
+        ULONG_PTR functionTable;
+        ULONG_PTR functionCount;
+        DWORD flags;
+    };
+    const size_t guardFieldsOffset = sizeof(ULONG_PTR) == 8 ? 0x80 : 0x50;
+    const GuardFields* guard =
+        dll.AtAddress<GuardFields>(dll.Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG) + guardFieldsOffset);
+    EXPECT_EQ(guard->flags & (GuardCfInstrumented | GuardCfFunctionTablePresent),
+              GuardCfInstrumented | GuardCfFunctionTablePresent);
+    const DWORD stride = sizeof(DWORD) + (guard->flags >> 28);
+    const DWORD table = static_cast<DWORD>(guard->functionTable - dll.headers->OptionalHeader.ImageBase);
+    std::set<DWORD> validTargets;
+    for (ULONG_PTR i = 0; i < guard->functionCount; ++i)
+        validTargets.insert(*dll.AtAddress<DWORD>(table + i * stride));
+    const IMAGE_EXPORT_DIRECTORY* exports = dll.AtAddress<IMAGE_EXPORT_DIRECTORY>(dll.Directory(IMAGE_DIRECTORY_ENTRY_EXPORT));
+    const DWORD* functions = dll.AtAddress<DWORD>(exports->AddressOfFunctions);
+    for (DWORD i = 0; i < exports->NumberOfFunctions; ++i)
+        EXPECT_EQ(validTargets.count(functions[i]), 1u) << "export at ordinal " << exports->Base + i;
+
+    // The symbols: the DLL names Gorvale.pdb without a folder, and the file
+    // beside it is the one that matches, by GUID and age.
+    const IMAGE_DEBUG_DIRECTORY* codeView = dll.DebugEntry(IMAGE_DEBUG_TYPE_CODEVIEW);
+    ASSERT_NE(codeView, nullptr) << "no symbols named";
+    struct CodeViewRecord
+    {
+        DWORD signature;  // 'RSDS'
+        GUID guid;
+        DWORD age;
+        char pdbName[1];
+    };
+    const CodeViewRecord* record = dll.At<CodeViewRecord>(codeView->PointerToRawData);
+    ASSERT_EQ(std::memcmp(&record->signature, "RSDS", 4), 0);
+    EXPECT_STREQ(record->pdbName, "Gorvale.pdb");
+    PdbIdentity pdb = ReadPdbIdentity("Gorvale.pdb");
+    EXPECT_EQ(std::memcmp(&pdb.guid, &record->guid, sizeof(GUID)), 0) << "Gorvale.pdb is not this DLL's";
+    EXPECT_EQ(pdb.age, record->age);
 }
 
 TEST(BuiltFiles, ToolCarriesAManifestAsInvokerForWindows7To11)
