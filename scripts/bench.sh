@@ -7,6 +7,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=windows-x86
 case "${1:-}" in windows-*) preset=$1; shift ;; esac
+for count in "$@"; do
+    if ! [[ $count =~ ^[1-9][0-9]{0,3}$ ]]; then
+        echo "bench.sh: helper counts are whole numbers from 1 to 9999, not '$count'" >&2
+        echo "Usage: bash scripts/bench.sh [windows-x86|windows-x64] [N...]" >&2
+        exit 2
+    fi
+done
 bash scripts/setup.sh
 cmake --preset "$preset" -DBUILD_TESTING=ON >/dev/null
 cmake --build --preset "$preset" --target gorvale-bench -j"$(nproc)" >/dev/null

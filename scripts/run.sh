@@ -15,6 +15,10 @@ status=0
 scripts/wine-run.sh "$prefix" build/windows-x86/bin/gorvale-check.exe "$@" || status=$?
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
 
-# 0 and 1 are answers (every name running, or not); only 2 means trouble.
-echo "exit status $status"
+# 0 and 1 are answers; only 2 means trouble.
+case $status in
+    0) echo "exit status 0: every name is running" ;;
+    1) echo "exit status 1: at least one name is not running (an answer, not a failure)" ;;
+    *) echo "exit status $status: gorvale-check could not answer (see above)" ;;
+esac
 [ "$status" -lt 2 ]

@@ -23,13 +23,15 @@ bool IsLeadByte(char c)
 
 // Reads at most nameCapacity bytes of name, whatever the platform left there.
 // Up to a mismatch both strings hold the same bytes, so the name's lead bytes
-// mark the trail bytes of both.
+// mark the trail bytes of both. No file name holds '?': in a fetched name it
+// stands for a character the caller's code page cannot hold, so it matches
+// nothing, lest two lost characters be taken for each other.
 bool NameBeginsWith(const char* name, DWORD nameCapacity, const char* query)
 {
     bool atTrailByte = false;
     for (DWORD i = 0; query[i] != '\0'; ++i)
     {
-        if (i == nameCapacity)
+        if (i == nameCapacity || name[i] == '?')
             return false;
         bool same = atTrailByte ? name[i] == query[i] : FoldAsciiCase(name[i]) == FoldAsciiCase(query[i]);
         if (!same)

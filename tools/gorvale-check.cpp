@@ -4,16 +4,21 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
+#include <string>
 
 namespace {
 
 const char Usage[] =
-    "Usage: gorvale-check NAME...\n"
-    "       gorvale-check --wait NAME [--timeout SECONDS] [--interval MS]\n"
-    "       gorvale-check --wait-gone NAME [--timeout SECONDS] [--interval MS]\n"
+    "Usage: gorvale-check [--] NAME...\n"
+    "       gorvale-check --wait [--] NAME [--timeout SECONDS] [--interval MS]\n"
+    "       gorvale-check --wait-gone [--] NAME [--timeout SECONDS] [--interval MS]\n"
+    "       gorvale-check -h | --help\n"
     "\n"
     "A process matches NAME when its executable's file name begins with NAME,\n"
     "ASCII case ignored. Only processes this user may open for querying and\n"
@@ -27,16 +32,22 @@ const char Usage[] =
     "  --wait-gone NAME   wait until no process matching NAME runs\n"
     "  --timeout SECONDS  give up after this long (default 30)\n"
     "  --interval MS      look again, with a new snapshot, this often (default 250)\n"
-    "  --                 end of options: every later argument is a NAME, even\n"
-    "                     one that begins with '-'\n"
+    "  --                 a NAME that begins with '-' goes after it: with NAMEs,\n"
+    "                     every later argument is a NAME; after --wait or\n"
+    "                     --wait-gone, the next one is\n"
     "  -h, --help         show this text\n"
+    "\n"
+    "Names may hold any character: on Windows 10 version 1903 and later the\n"
+    "program works in UTF-8. A console shows names as typed; piped or\n"
+    "redirected, the output is UTF-8. Earlier Windows gives the program only\n"
+    "its ANSI code page, and a NAME that code page cannot hold is refused.\n"
     "\n"
     "Exit status: 0 when every NAME is running or the awaited state came,\n"
     "1 when some NAME is not running or the wait timed out, 2 on a usage\n"
     "error, when the process list cannot be taken, or when the answer cannot\n"
-    "be written.\n";
+    "be written; each 2 says why on standard error.\n";
 
-enum ExitStatus { Yes = 0, No = 1, Trouble = 2 };
+enum ExitStatus { Yes = 0, No = 1, ExitTrouble = 2 };
 
 struct Options
 {
@@ -49,18 +60,38 @@ struct Options
     int endOfOptions = 0;  // index in argv of "--"; 0 when none
 };
 
-// Flushes standard output, so that a script reading a pipe sees each answer as
-// it comes; false when something written could not be. The printf of MinGW's
-// C++ runtime reports no failure itself, so the stream's error flag is read.
-bool OutputWritten()
+// Writes text in the ANSI code page. A console is given the characters
+// themselves, whatever its own code page; a pipe or a file gets the bytes, in
+// UTF-8 where the manifest's code page took effect. False when something
+// could not be written: the printf of MinGW's C++ runtime reports no failure
+// itself, so the stream's error flag is read. Each line is flushed, so that a
+// script reading a pipe sees each answer as it comes.
+bool Write(FILE* stream, const std::string& text)
 {
-    return std::fflush(stdout) == 0 && !std::ferror(stdout);
+    HANDLE handle = GetStdHandle(stream == stdout ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD consoleMode = 0;
+    if (GetConsoleMode(handle, &consoleMode))
+    {
+        int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
+        std::wstring characters(length, L'\0');
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &characters[0], length);
+        DWORD written = 0;
+        return WriteConsoleW(handle, characters.data(), length, &written, NULL) && written == DWORD(length);
+    }
+    std::fputs(text.c_str(), stream);
+    return std::fflush(stream) == 0 && !std::ferror(stream);
 }
 
-int UsageError(const char* message, const char* detail = "")
+// Every exit status 2 comes with a line on standard error that says why.
+int Trouble(const std::string& why)
 {
-    std::fprintf(stderr, "gorvale-check: %s%s\nTry gorvale-check --help.\n", message, detail);
-    return Trouble;
+    Write(stderr, "gorvale-check: " + why + "\n");
+    return ExitTrouble;
+}
+
+int UsageError(const std::string& message)
+{
+    return Trouble(message + "\nTry gorvale-check --help.");
 }
 
 // A whole number from lowest to highest, digits only.
@@ -71,6 +102,14 @@ bool ParseNumber(const char* text, unsigned long lowest, unsigned long highest, 
     char* end = nullptr;
     number = std::strtoul(text, &end, 10);
     return *end == '\0' && number >= lowest && number <= highest;
+}
+
+bool IsOneOf(const char* arg, std::initializer_list<const char*> words)
+{
+    for (const char* word : words)
+        if (std::strcmp(arg, word) == 0)
+            return true;
+    return false;
 }
 
 // Returns -1 when the options are good, else the exit status to give.
@@ -84,39 +123,43 @@ int ParseOptions(int argc, char** argv, Options& options)
             options.endOfOptions = i;
             continue;
         }
-        if (options.endOfOptions == 0 && (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0))
-        {
-            std::fputs(Usage, stdout);
-            return OutputWritten() ? Yes : Trouble;
-        }
+        if (options.endOfOptions == 0 && IsOneOf(arg, {"--help", "-h"}))
+            return Write(stdout, Usage) ? Yes : Trouble("the help text cannot be written");
         if (options.endOfOptions != 0 || arg[0] != '-')
         {
             if (options.firstName == 0)
                 options.firstName = i;
             continue;
         }
-        if (std::strcmp(arg, "--wait") != 0 && std::strcmp(arg, "--wait-gone") != 0
-            && std::strcmp(arg, "--timeout") != 0 && std::strcmp(arg, "--interval") != 0)
-            return UsageError("unknown option ", arg);
+        if (!IsOneOf(arg, {"--wait", "--wait-gone", "--timeout", "--interval"}))
+            return UsageError(std::string("unknown option ") + arg);
         if (i + 1 == argc)
-            return UsageError(arg, " needs a value");
+            return UsageError(std::string(arg) + " needs a value");
         const char* value = argv[++i];
         if (std::strcmp(arg, "--timeout") == 0)
         {
             if (!ParseNumber(value, 0, 86400, options.timeoutSeconds))
-                return UsageError("--timeout takes whole seconds from 0 to 86400, not ", value);
+                return UsageError(std::string("--timeout takes whole seconds from 0 to 86400, not ") + value);
             options.timingGiven = true;
         }
         else if (std::strcmp(arg, "--interval") == 0)
         {
             if (!ParseNumber(value, 1, 3600000, options.intervalMs))
-                return UsageError("--interval takes whole milliseconds from 1 to 3600000, not ", value);
+                return UsageError(std::string("--interval takes whole milliseconds from 1 to 3600000, not ") + value);
             options.timingGiven = true;
         }
         else
         {
             if (options.waitName)
                 return UsageError("give one of --wait and --wait-gone, once");
+            // The NAME comes next; one that begins with '-' after a "--".
+            if (std::strcmp(value, "--") == 0)
+                value = i + 1 < argc ? argv[++i] : nullptr;
+            else if (value[0] == '-')
+                return UsageError(std::string(arg) + " needs a NAME, not " + value
+                                  + "; a NAME that begins with '-' goes after --");
+            if (!value)
+                return UsageError(std::string(arg) + " needs a NAME");
             options.waitName = value;
             options.waitUntilRunning = std::strcmp(arg, "--wait") == 0;
         }
@@ -130,23 +173,49 @@ int ParseOptions(int argc, char** argv, Options& options)
     return -1;
 }
 
+// Where the manifest's UTF-8 code page is not honoured (before Windows 10
+// version 1903), each argument arrives in the ANSI code page, with '?' for
+// every character it cannot hold; such a NAME would be looked up as
+// something else. Returns -1 when every argument arrived whole.
+int RefuseArgumentsTheCodePageLost(int argc)
+{
+    if (GetACP() == CP_UTF8)
+        return -1;
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    int status = -1;
+    for (int i = 1; arguments && count == argc && i < argc && status == -1; ++i)
+    {
+        BOOL lost = FALSE;
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, arguments[i], -1, NULL, 0, NULL, &lost);
+        if (lost)
+        {
+            int length = WideCharToMultiByte(CP_ACP, 0, arguments[i], -1, NULL, 0, NULL, NULL);
+            std::string shown(length, '\0');
+            WideCharToMultiByte(CP_ACP, 0, arguments[i], -1, &shown[0], length, NULL, NULL);
+            status = UsageError("argument " + std::to_string(i) + " (" + shown.c_str()
+                                + ") holds characters that code page " + std::to_string(GetACP())
+                                + " cannot; this Windows gives the program only that code page");
+        }
+    }
+    LocalFree(arguments);
+    return status;
+}
+
 int CannotListProcesses()
 {
-    std::fputs("gorvale-check: the list of running processes cannot be taken\n", stderr);
-    return Trouble;
+    return Trouble("the list of running processes cannot be taken");
 }
 
 // False when the answer could not be written: the caller would not see it.
 bool PrintState(const char* name, bool running)
 {
-    std::printf("%s: %s\n", name, running ? "running" : "not running");
-    return OutputWritten();
+    return Write(stdout, std::string(name) + (running ? ": running\n" : ": not running\n"));
 }
 
 int CannotWrite()
 {
-    std::fputs("gorvale-check: the answer cannot be written\n", stderr);
-    return Trouble;
+    return Trouble("the answer cannot be written");
 }
 
 int CheckNames(int argc, char** argv, const Options& options)
@@ -183,7 +252,7 @@ int Wait(const Options& options)
                 return CannotWrite();
             if (awaitedStateCame)
                 return Yes;
-            std::fprintf(stderr, "gorvale-check: timed out after %lu s\n", options.timeoutSeconds);
+            Write(stderr, "gorvale-check: timed out after " + std::to_string(options.timeoutSeconds) + " s\n");
             return No;
         }
         ULONGLONG untilDeadline = deadline - now;
@@ -196,7 +265,9 @@ int Wait(const Options& options)
 int main(int argc, char** argv)
 {
     Options options;
-    int status = ParseOptions(argc, argv, options);
+    int status = RefuseArgumentsTheCodePageLost(argc);
+    if (status == -1)
+        status = ParseOptions(argc, argv, options);
     if (status != -1)
         return status;
     return options.waitName ? Wait(options) : CheckNames(argc, argv, options);

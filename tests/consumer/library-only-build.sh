@@ -12,7 +12,7 @@ rm -rf "$work"
 build_copy() {  # FOLDER GENERATOR
     local tree=$work/$1
     mkdir -p "$tree"
-    cp -r "$source"/{CMakeLists.txt,LICENSE,README.md,cmake,include,src,tools} "$tree"
+    cp -r "$source"/{CMakeLists.txt,LICENSE,README.md,CHANGELOG.md,cmake,docs,examples,include,src,tools} "$tree"
     cmake -S "$tree" -B "$tree/build" -G "$2" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
           -DCMAKE_TOOLCHAIN_FILE="$tree/cmake/$toolchain" >/dev/null
     cmake --build "$tree/build" >/dev/null
@@ -43,6 +43,16 @@ for copy in "${copies[@]}"; do
         echo "shipped files name the build folder $path"
         status=1
     fi
+done
+# Every relative link in the installed documents leads to an installed file.
+installed=$work/one/installed
+for page in "$installed"/README.md "$installed"/CHANGELOG.md "$installed"/docs/*.md; do
+    for target in $(grep -o '](\([^)#]*\)' "$page" | sed 's/^](//' | grep -v '^[a-z]*:' || true); do
+        if [ ! -e "$(dirname "$page")/$target" ]; then
+            echo "${page#"$installed"/} links to $target, which the installed tree lacks"
+            status=1
+        fi
+    done
 done
 [ $status -eq 0 ] && echo "two builds in two folders with $generator: $(cd "$work/one/installed" && find . -type f | wc -l)" \
     "identical files, no build path${other_generator:+; the same DLL and import libraries with $other_generator}"

@@ -73,9 +73,11 @@ bool ExpectedName(const ScriptedProcess& process, std::string& name)
     return true;
 }
 
+// A '?' stands for a lost character and matches nothing.
 bool Matches(const std::string& name, const std::string& query)
 {
-    return Folded(name).compare(0, query.size(), Folded(query)) == 0;
+    return Folded(name).compare(0, query.size(), Folded(query)) == 0
+        && name.find('?') >= query.size();
 }
 
 // What the lookup should answer, and which processes it should open.

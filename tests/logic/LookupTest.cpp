@@ -27,6 +27,13 @@ TEST_F(LookupTest, QueryIsACaseInsensitivePrefixOfTheModuleName)
         {"viewer.exe", "wer", 0},
         {"viewer.exe", "viewer ", 0},
         {"[a]@.exe", "{A}`", 0},             // neighbours of the letters are not folded
+        {"@gv.exe", "`gv", 0},
+        {"`gv.exe", "@gv", 0},
+        {"[gv.exe", "{gv", 0},
+        {"{gv.exe", "[gv", 0},
+        {"??zq.exe", "??zq", 0},             // '?' stands for a character the code page lost
+        {"a?zq.exe", "A?", 0},
+        {"gv?.exe", "GV", 1},                // beyond the query it is not compared
         {"\xC9t\xE9.exe", "\xC9t\xE9", 1},   // bytes above 0x7F match only themselves
         {"\xC9t\xE9.exe", "\xE9t\xE9", 0},
         {"\xC9t\xE9.exe", "\xC9T\xC9", 0},
@@ -116,7 +123,14 @@ TEST_F(LookupTest, UnlistableModulesFallBackToTheImageFileNameOfARunningProcess)
     ended.listsModules = false;
     ended.running = false;
     ended.imagePath = "C:\\gone\\player.exe";
-    Snapshot({wide, nullModule, ended});
+    ScriptedProcess unreadable = RunningProcess(16, "ignored");  // the failed call still writes its path
+    unreadable.listsModules = false;
+    unreadable.hasImagePath = false;
+    unreadable.imagePath = "C:\\hidden\\secret.exe";
+    ScriptedProcess lostCharacters = RunningProcess(20, "ignored");
+    lostCharacters.listsModules = false;
+    lostCharacters.imagePath = "C:\\??\\??zq.exe";
+    Snapshot({wide, nullModule, ended, unreadable, lostCharacters});
 
     EXPECT_EQ(FindProcess("VIEWER64.exe"), 1);
     EXPECT_EQ(FindProcess("editor.exe"), 1);
@@ -124,6 +138,8 @@ TEST_F(LookupTest, UnlistableModulesFallBackToTheImageFileNameOfARunningProcess)
     EXPECT_EQ(FindProcess("viewer64.exe!"), 0);
     EXPECT_EQ(FindProcess("player"), 0);       // ended, though its object lingers
     EXPECT_EQ(FindProcess("ignored"), 0);
+    EXPECT_EQ(FindProcess("secret"), 0);
+    EXPECT_EQ(FindProcess("??zq"), 0);
     ExpectEveryOpenClosedOnce();
 }
 
@@ -135,6 +151,11 @@ TEST_F(LookupTest, DoubleByteCharactersAreNeverSplitOnEitherPath)
     ScriptedProcess viaImagePath = RunningProcess(8, "ignored");
     viaImagePath.listsModules = false;
     viaImagePath.imagePath = "C:\\\x95\x5C\\\x95\x5C\x83\x41GvB.exe";
+    // \x83\x81 is one character whose second byte lies in the lead-byte range.
+    ScriptedProcess trailInLeadRange = RunningProcess(12, "\x83\x81GvC.exe");
+    ScriptedProcess trailInLeadRangePath = RunningProcess(16, "ignored");
+    trailInLeadRangePath.listsModules = false;
+    trailInLeadRangePath.imagePath = "C:\\\x83\x81\\\x83\x81GvD.exe";
     struct Case { const char* query; int foundInCodePage932; int foundInSingleByteCodePage; };
     const Case cases[] = {
         {"\x95\x5C\x83\x41GvA", 1, 1},
@@ -142,12 +163,14 @@ TEST_F(LookupTest, DoubleByteCharactersAreNeverSplitOnEitherPath)
         {"\x83\x41GvB", 0, 1},
         {"\x95\x5C\x83\x61GvA", 0, 1},      // a trail byte is not a letter
         {"\x95\x5C\x83\x61GvB", 0, 0},
+        {"\x83\x81gVc", 1, 1},              // the letter after it is folded
+        {"\x83\x81gVd", 1, 1},
     };
     for (bool codePage932 : {true, false})
     {
         SetUp();
         Platform.leadBytes = codePage932 ? CodePage932LeadBytes() : "";
-        Snapshot({viaModules, viaImagePath});
+        Snapshot({viaModules, viaImagePath, trailInLeadRange, trailInLeadRangePath});
         for (const Case& c : cases)
             EXPECT_EQ(FindProcess(c.query), codePage932 ? c.foundInCodePage932 : c.foundInSingleByteCodePage)
                 << c.query << (codePage932 ? " in code page 932" : " in a single-byte code page");
@@ -162,7 +185,9 @@ TEST_F(LookupTest, ImagePathsOfOver1023CharactersAreRead)
     std::vector<ScriptedProcess> processes;
     for (const std::string& path : {longFolder + "GvLong" + std::string(17, 'x') + ".exe",
                                     doubleByteFolder + std::string(1032, '\x95') + "GvWide.exe",
-                                    longFolder + std::string(1040, 'y') + "GvTooLong.exe"})
+                                    longFolder + std::string(1040, 'y') + "GvTooLong.exe",
+                                    longFolder + std::string(1033, 'w') + "GvFull.exe",
+                                    longFolder + std::string(1034, 'v') + "GvOver.exe"})
     {
         processes.push_back(RunningProcess(4 + 4 * processes.size(), "ignored"));
         processes.back().listsModules = false;
@@ -171,9 +196,13 @@ TEST_F(LookupTest, ImagePathsOfOver1023CharactersAreRead)
     Snapshot(processes);
     ASSERT_EQ(processes[0].imagePath.size(), 1031u);
     ASSERT_EQ(processes[1].imagePath.size(), 2046u);  // as long as 1023 double-byte characters
+    ASSERT_EQ(processes[3].imagePath.size(), 2047u);  // the longest path the lookup reads
+    ASSERT_EQ(processes[4].imagePath.size(), 2048u);
     EXPECT_EQ(FindProcess("GvLong"), 1);
     EXPECT_EQ(FindProcess((std::string(1032, '\x95') + "GvWide").c_str()), 1);
     EXPECT_EQ(FindProcess(std::string(1040, 'y').c_str()), 0);  // beyond what is read
+    EXPECT_EQ(FindProcess((std::string(1033, 'w') + "GvFull").c_str()), 1);
+    EXPECT_EQ(FindProcess((std::string(1034, 'v') + "GvOver").c_str()), 0);
     ExpectEveryOpenClosedOnce();
 }
 

@@ -143,7 +143,16 @@ BOOL QueryFullProcessImageNameA(HANDLE handle, DWORD flags, char* path, DWORD* s
     if (flags != 0)
         Platform.faults.push_back("QueryFullProcessImageNameA asked for a native path");
     if (!process || !process->hasImagePath || process->imagePath.size() >= *size)
+    {
+        // A failed call may still have written into the buffer: here the
+        // path, as much as fits, and zeros after it.
+        if (process && *size > 0)
+        {
+            std::memset(path, 0, *size);
+            std::memcpy(path, process->imagePath.data(), std::min<size_t>(process->imagePath.size(), *size - 1));
+        }
         return FALSE;
+    }
     std::memcpy(path, process->imagePath.c_str(), process->imagePath.size() + 1);
     *size = static_cast<DWORD>(process->imagePath.size());
     return TRUE;

@@ -13,7 +13,7 @@ struct ScriptedProcess
 {
     DWORD id = 0;
     std::string moduleName;  // bytes a name fetch writes, failed or not; MAX_PATH or more are written unterminated
-    std::string imagePath;   // what QueryFullProcessImageNameA reports
+    std::string imagePath;   // what QueryFullProcessImageNameA reports; it writes as much even when it fails
     bool opens = true;
     bool listsModules = true;
     bool nullModule = false;

@@ -280,7 +280,7 @@ TEST(BuiltFiles, MsvcToolchainDllIsCetCompatibleGuardedAndHasItsSymbols)
     EXPECT_EQ(pdb.age, record->age);
 }
 
-TEST(BuiltFiles, ToolCarriesAManifestAsInvokerForWindows7To11)
+TEST(BuiltFiles, ToolCarriesAManifestAsInvokerInUtf8ForWindows7To11)
 {
     HMODULE tool = LoadLibraryExA((ProgramDirectory() + "gorvale-check.exe").c_str(), NULL,
                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
@@ -291,6 +291,7 @@ TEST(BuiltFiles, ToolCarriesAManifestAsInvokerForWindows7To11)
                          SizeofResource(tool, resource));
     FreeLibrary(tool);
     EXPECT_NE(manifest.find("<requestedExecutionLevel level=\"asInvoker\" uiAccess=\"false\"/>"), std::string::npos);
+    EXPECT_NE(manifest.find(">UTF-8</activeCodePage>"), std::string::npos);
     for (const char* os : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
                            "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"})
         EXPECT_NE(manifest.find(std::string("<supportedOS Id=\"{") + os + "}\"/>"), std::string::npos) << os;

@@ -17,24 +17,43 @@ std::string TemporaryPath(const std::string& name)
     return std::string(temp, GetTempPathA(MAX_PATH, temp)) + name + "-" + std::to_string(GetCurrentProcessId());
 }
 
+std::wstring Wide(const std::string& text)
+{
+    std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
+    return wide.c_str();
+}
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string narrow(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, NULL, 0, NULL, NULL), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()), NULL, NULL);
+    return narrow.c_str();
+}
+
 namespace {
 
 // A folder of this run's own, so that no helper left over from another run
 // holds a copy's file open.
-std::string HelperDirectory()
+std::wstring HelperDirectory()
 {
-    std::string directory = TemporaryPath("gorvale-helpers") + "\\";
-    CreateDirectoryA(directory.c_str(), NULL);
+    std::wstring directory = Wide(TemporaryPath("gorvale-helpers")) + L"\\";
+    CreateDirectoryW(directory.c_str(), NULL);
     return directory;
 }
 
 }  // namespace
 
 HelperProcess::HelperProcess(const std::string& name, const char* image, const std::string& posedName)
-    : copy_(HelperDirectory() + name + ".exe")
+    : HelperProcess(Wide(name), image, posedName)
 {
-    if (!CopyFileA((ProgramDirectory() + image).c_str(), copy_.c_str(), FALSE))
-        throw std::runtime_error("cannot copy " + std::string(image) + " to " + copy_ + ", error "
+}
+
+HelperProcess::HelperProcess(const std::wstring& name, const char* image, const std::string& posedName)
+    : copy_(HelperDirectory() + name + L".exe")
+{
+    if (!CopyFileW(Wide(ProgramDirectory() + image).c_str(), copy_.c_str(), FALSE))
+        throw std::runtime_error("cannot copy " + std::string(image) + " to " + Narrow(copy_) + ", error "
                                  + std::to_string(GetLastError()));
     // The helper signals this event once its modules are loaded and listable,
     // and ends when this process does.
@@ -42,12 +61,12 @@ HelperProcess::HelperProcess(const std::string& name, const char* image, const s
     HANDLE ready = CreateEventA(&inheritable, TRUE, FALSE, NULL);
     HANDLE self = NULL;
     DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0);
-    std::string commandLine = name + " " + std::to_string(reinterpret_cast<uintptr_t>(ready)) + " "
-                            + std::to_string(reinterpret_cast<uintptr_t>(self)) + " " + posedName;
-    STARTUPINFOA startup = {};
+    std::wstring commandLine = L"helper " + std::to_wstring(reinterpret_cast<uintptr_t>(ready)) + L" "
+                             + std::to_wstring(reinterpret_cast<uintptr_t>(self)) + L" " + Wide(posedName);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    BOOL created = CreateProcessA(copy_.c_str(), &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started);
+    BOOL created = CreateProcessW(copy_.c_str(), &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started);
     DWORD error = GetLastError();
     DWORD waited = WAIT_FAILED;
     if (created)
@@ -60,12 +79,12 @@ HelperProcess::HelperProcess(const std::string& name, const char* image, const s
     CloseHandle(ready);
     CloseHandle(self);
     if (!created)
-        throw std::runtime_error("cannot start " + copy_ + ", error " + std::to_string(error));
+        throw std::runtime_error("cannot start " + Narrow(copy_) + ", error " + std::to_string(error));
     if (waited != WAIT_OBJECT_0)
     {
         End();
         CloseHandle(process_);
-        throw std::runtime_error(name + " did not start");
+        throw std::runtime_error(Narrow(name) + " did not start");
     }
 }
 
@@ -75,8 +94,8 @@ HelperProcess::~HelperProcess()
     if (process_)
         CloseHandle(process_);
     // Best effort: Wine may keep the file of a just-ended process open a while.
-    DeleteFileA(copy_.c_str());
-    RemoveDirectoryA(copy_.substr(0, copy_.find_last_of('\\')).c_str());
+    DeleteFileW(copy_.c_str());
+    RemoveDirectoryW(copy_.substr(0, copy_.find_last_of(L'\\')).c_str());
 }
 
 void HelperProcess::End()

@@ -12,6 +12,10 @@ std::string ProgramDirectory();
 // <temporary folder>\<name>-<this process's id>: a path of this run's own.
 std::string TemporaryPath(const std::string& name);
 
+// Text in the ANSI code page as UTF-16, and back.
+std::wstring Wide(const std::string& text);
+std::string Narrow(const std::wstring& text);
+
 class HelperProcess
 {
 public:
@@ -20,6 +24,9 @@ public:
     // helper given posedName writes that name into its own loader data, where
     // a module listing reads it, before it reports ready.
     explicit HelperProcess(const std::string& name, const char* image = "idle-helper.exe",
+                           const std::string& posedName = "");
+    // The same, for a name the ANSI code page may not hold.
+    explicit HelperProcess(const std::wstring& name, const char* image = "idle-helper.exe",
                            const std::string& posedName = "");
     ~HelperProcess();
     HelperProcess(const HelperProcess&) = delete;
@@ -31,7 +38,7 @@ public:
     HANDLE Handle() const { return process_; }
 
 private:
-    std::string copy_;
+    std::wstring copy_;
     HANDLE process_ = NULL;
 };
 

@@ -103,6 +103,26 @@ TEST(CodePage932, DoubleByteNamesAreComparedCharacterByCharacter)
     }
 }
 
+// Code page 1252 holds neither of the CJK characters in the helper's name: a
+// caller in it fetches "??zq.exe", which no query matches, "??zq" least of all.
+TEST(RealProcesses, CharactersTheCodePageLostNeverMatch)
+{
+    ASSERT_EQ(GetACP(), 1252u) << "run this test with LC_ALL=C.UTF-8";
+    for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
+    {
+        HelperProcess helper(std::wstring(L"\u8868\u793Azq"), image);
+        wchar_t path[MAX_PATH];
+        DWORD length = MAX_PATH;
+        ASSERT_TRUE(QueryFullProcessImageNameW(helper.Handle(), 0, path, &length));
+        std::wstring fileName(path, length);  // proves Wine passed the name intact
+        ASSERT_EQ(fileName.substr(fileName.rfind(L'\\') + 1), L"\u8868\u793Azq.exe");
+
+        ASSERT_EQ(RefreshProcessList(), 1);
+        EXPECT_EQ(FindProcess("??zq"), 0) << image;
+        EXPECT_EQ(FindProcess("?"), 0) << image;
+    }
+}
+
 TEST(RealProcesses, NullAndHugeQueriesReturnZero)
 {
     ASSERT_EQ(RefreshProcessList(), 1);

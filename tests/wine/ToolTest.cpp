@@ -103,10 +103,14 @@ TEST(Tool, AnswerThatCannotBeWrittenIsTrouble)
     HANDLE readOnly = CreateFileA(path.c_str(), GENERIC_READ, 0, &inheritable, CREATE_ALWAYS,
                                   FILE_FLAG_DELETE_ON_CLOSE, NULL);
     ASSERT_NE(readOnly, INVALID_HANDLE_VALUE);
-    for (const char* arguments : {"gorvale-check", "--wait gorvale-check", "--help"})
+    struct Case { const char* arguments; const char* why; };
+    for (const Case& c : {Case{"gorvale-check", "the answer cannot be written"},
+                          Case{"--wait gorvale-check", "the answer cannot be written"},
+                          Case{"--help", "the help text cannot be written"}})
     {
         std::string errors;
-        EXPECT_EQ(Tool(arguments, readOnly).Finish(errors), 2u) << arguments;
+        EXPECT_EQ(Tool(c.arguments, readOnly).Finish(errors), 2u) << c.arguments;
+        EXPECT_EQ(errors, std::string("gorvale-check: ") + c.why + "\n") << c.arguments;
     }
     CloseHandle(readOnly);
 }
@@ -115,12 +119,17 @@ TEST(Tool, ExplainsItselfAndRefusesBadUsage)
 {
     std::string output;
     EXPECT_EQ(RunTool("--help", output), 0u);
-    EXPECT_EQ(output.rfind("Usage: gorvale-check NAME...", 0), 0u) << output;
-    EXPECT_NE(output.find("-h, --help"), std::string::npos) << output;
+    EXPECT_EQ(output.rfind("Usage: gorvale-check [--] NAME...\n"
+                           "       gorvale-check --wait [--] NAME [--timeout SECONDS] [--interval MS]\n", 0), 0u)
+        << output;
+    EXPECT_NE(output.find("       gorvale-check -h | --help\n"), std::string::npos) << output;
 
     struct Case { const char* arguments; const char* message; };
     const Case cases[] = {
         {"", "name at least one process"},
+        {"--wait --timeout 1", "--wait needs a NAME, not --timeout; a NAME that begins with '-' goes after --"},
+        {"--wait-gone --interval 5", "--wait-gone needs a NAME, not --interval"},
+        {"--wait --", "--wait needs a NAME"},
         {"--bogus viewer", "unknown option --bogus"},
         {"-viewer", "unknown option -viewer"},
         {"--", "name at least one process"},
@@ -179,6 +188,61 @@ TEST(Tool, GivesUpAtTheTimeout)
     output.clear();
     EXPECT_EQ(RunTool("--wait-gone gorvale-check --timeout 0", output), 1u);
     EXPECT_EQ(output.rfind("gorvale-check: running\n", 0), 0u) << output;
+
+    output.clear();  // a NAME that begins with '-'
+    EXPECT_EQ(RunTool("--wait -- -GvNeverStarted --timeout 0", output), 1u);
+    EXPECT_EQ(output.rfind("-GvNeverStarted: not running\n", 0), 0u) << output;
+}
+
+// Run in a program whose manifest makes UTF-8 its ANSI code page, as Windows
+// 10 version 1903 and later (and Wine 8) honour; the other tests leave it out.
+// The helper's name holds Greek and CJK letters, which neither code page 1252
+// nor 932 holds: Omega-mu-epsilon(tonos)-gamma-alpha, then the CJK "table".
+TEST(Utf8CodePage, NamesOfAnyScriptAreFoundByThemselvesAndNotByANearName)
+{
+    ASSERT_EQ(GetACP(), UINT(CP_UTF8)) << "run real-dll-tests-utf-8.exe";
+    const std::string name = "\xCE\xA9\xCE\xBC\xCE\xAD\xCE\xB3\xCE\xB1\xE8\xA1\xA8zq";
+    const std::string lowerOmega = "\xCF\x89" + name.substr(2);  // differs only in the case of Omega
+    for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
+    {
+        HelperProcess helper(name + "7", image);
+        wchar_t path[MAX_PATH];
+        DWORD length = MAX_PATH;
+        ASSERT_TRUE(QueryFullProcessImageNameW(helper.Handle(), 0, path, &length));
+        std::wstring fileName(path, length);  // proves Wine passed the name intact
+        ASSERT_EQ(fileName.substr(fileName.rfind(L'\\') + 1), L"\u03A9\u03BC\u03AD\u03B3\u03B1\u8868zq7.exe");
+
+        ASSERT_EQ(RefreshProcessList(), 1);
+        EXPECT_EQ(FindProcess(name.c_str()), 1) << image;
+        EXPECT_EQ(FindProcess((name + "7.EXE").c_str()), 1) << image;
+        EXPECT_EQ(FindProcess(lowerOmega.c_str()), 0) << image;
+        EXPECT_EQ(FindProcess("??"), 0) << image;
+
+        std::string output;
+        EXPECT_EQ(RunTool(name + " " + lowerOmega, output), 1u) << image;
+        EXPECT_EQ(output, name + ": running\n" + lowerOmega + ": not running\n") << image;
+    }
+}
+
+// A module listing fetches at most 259 bytes of a name, while a file name may
+// hold 255 UTF-16 characters, up to 765 bytes in UTF-8. A longer name cannot
+// be fetched whole: Wine's fetch then fails, and the process is skipped, as
+// one whose name cannot be read; Windows documents a cut name instead, which
+// a query within its first 259 bytes would match. A longer query never
+// matches. (Linux holds file names of at most 255 bytes, so the helper poses
+// under the long name in its loader data.)
+TEST(Utf8CodePage, ANameLongerThan259BytesIsNotFetchedWholeAndNeverMatchesALongerQuery)
+{
+    ASSERT_EQ(GetACP(), UINT(CP_UTF8)) << "run real-dll-tests-utf-8.exe";
+    std::string table;  // the CJK "table", three bytes in UTF-8
+    for (int i = 0; i < 100; ++i)
+        table += "\xE8\xA1\xA8";
+    HelperProcess fits("GvShortUtf8", "idle-helper.exe", table.substr(0, 255) + ".exe");
+    HelperProcess longer("GvLongUtf8", "idle-helper.exe", table + ".exe");
+    ASSERT_EQ(RefreshProcessList(), 1);
+    EXPECT_EQ(FindProcess((table.substr(0, 255) + ".exe").c_str()), 1);  // 259 bytes
+    EXPECT_EQ(FindProcess(table.substr(0, 258).c_str()), 0);  // 86 characters: only the cut name could match
+    EXPECT_EQ(FindProcess(table.c_str()), 0);
 }
 
 // The callers' recipes in examples/, run as their users run them.
@@ -219,6 +283,17 @@ TEST(Callers, BatchFileWaitsUntilTheProgramIsClosed)
     output.clear();
     EXPECT_EQ(waiting.Finish(output), 0u);
     EXPECT_EQ(output, "GvBatchApp is closed.\n");
+
+    // Bad arguments are refused at once, without waiting.
+    const std::string recipe = "cmd /c " + ProgramDirectory() + "wait-for-close.cmd";
+    for (const std::string& arguments : {std::string(""), std::string(" GvBatchApp soon"), std::string(" GvBatchApp 1x")})
+    {
+        output.clear();
+        ULONGLONG start = GetTickCount64();
+        EXPECT_EQ(Child("", recipe + arguments).Finish(output), 2u) << arguments;
+        EXPECT_LT(GetTickCount64() - start, 30000u) << arguments;
+        EXPECT_EQ(output.rfind("Usage: wait-for-close.cmd NAME [SECONDS]\n", 0), 0u) << arguments << ": " << output;
+    }
 }
 
 }  // namespace

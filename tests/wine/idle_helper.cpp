@@ -3,6 +3,7 @@
 // signals once fully started, and the process that started it, whose end it
 // does not outlive; and, optionally, a name to pose under.
 #include <windows.h>
+#include <shellapi.h>
 #include <winternl.h>
 
 #include <cstdint>
@@ -18,10 +19,10 @@ HANDLE InheritedHandle(const char* value)
 // Any program can rename its main module in its own loader data, which is
 // where a module listing in another process reads the base name; the image
 // path that the system keeps is not touched.
-void PoseAs(const char* name)
+void PoseAs(const wchar_t* name)
 {
     static wchar_t posedName[MAX_PATH];
-    int length = MultiByteToWideChar(CP_ACP, 0, name, -1, posedName, MAX_PATH) - 1;
+    int length = lstrlenW(lstrcpynW(posedName, name, MAX_PATH));
     LIST_ENTRY* first = NtCurrentTeb()->ProcessEnvironmentBlock->Ldr->InMemoryOrderModuleList.Flink;
     LDR_DATA_TABLE_ENTRY* mainModule = CONTAINING_RECORD(first, LDR_DATA_TABLE_ENTRY, InMemoryOrderLinks);
     UNICODE_STRING* baseName = &mainModule->FullDllName + 1;  // BaseDllName follows FullDllName
@@ -36,8 +37,11 @@ int main(int argc, char** argv)
 {
     if (argc < 3)
         return 2;
-    if (argc > 3)
-        PoseAs(argv[3]);
+    // The name to pose under may hold characters the ANSI code page lacks.
+    int wideCount = 0;
+    LPWSTR* wideArguments = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+    if (argc > 3 && wideArguments && wideCount > 3)
+        PoseAs(wideArguments[3]);
     SetEvent(InheritedHandle(argv[1]));
     WaitForSingleObject(InheritedHandle(argv[2]), INFINITE);
     return 0;
