@@ -98,6 +98,16 @@ HelperProcess::~HelperProcess()
     RemoveDirectoryW(copy_.substr(0, copy_.find_last_of(L'\\')).c_str());
 }
 
+std::wstring HelperProcess::ImageFileName() const
+{
+    wchar_t path[MAX_PATH];
+    DWORD length = MAX_PATH;
+    if (!QueryFullProcessImageNameW(process_, 0, path, &length))
+        return L"";
+    std::wstring fullPath(path, length);
+    return fullPath.substr(fullPath.rfind(L'\\') + 1);
+}
+
 void HelperProcess::End()
 {
     if (process_ && WaitForSingleObject(process_, 0) == WAIT_TIMEOUT)

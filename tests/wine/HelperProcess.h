@@ -36,6 +36,8 @@ public:
     // process object lingers until the helper is destroyed.
     void End();
     HANDLE Handle() const { return process_; }
+    // The file name of the running image, as the system holds it in UTF-16.
+    std::wstring ImageFileName() const;
 
 private:
     std::wstring copy_;

@@ -89,11 +89,7 @@ TEST(CodePage932, DoubleByteNamesAreComparedCharacterByCharacter)
     for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
     {
         HelperProcess helper(hyoA + "GvKanji", image);
-        wchar_t path[MAX_PATH];
-        DWORD length = MAX_PATH;
-        ASSERT_TRUE(QueryFullProcessImageNameW(helper.Handle(), 0, path, &length));
-        std::wstring fileName(path, length);  // proves Wine passed the name intact
-        ASSERT_EQ(fileName.substr(fileName.rfind(L'\\') + 1), L"\u8868\u30A2GvKanji.exe");
+        ASSERT_EQ(helper.ImageFileName(), L"\u8868\u30A2GvKanji.exe");  // proves Wine passed the name intact
 
         ASSERT_EQ(RefreshProcessList(), 1);
         EXPECT_EQ(FindProcess((hyoA + "GvKanji.exe").c_str()), 1) << image;
@@ -111,11 +107,7 @@ TEST(RealProcesses, CharactersTheCodePageLostNeverMatch)
     for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
     {
         HelperProcess helper(std::wstring(L"\u8868\u793Azq"), image);
-        wchar_t path[MAX_PATH];
-        DWORD length = MAX_PATH;
-        ASSERT_TRUE(QueryFullProcessImageNameW(helper.Handle(), 0, path, &length));
-        std::wstring fileName(path, length);  // proves Wine passed the name intact
-        ASSERT_EQ(fileName.substr(fileName.rfind(L'\\') + 1), L"\u8868\u793Azq.exe");
+        ASSERT_EQ(helper.ImageFileName(), L"\u8868\u793Azq.exe");  // proves Wine passed the name intact
 
         ASSERT_EQ(RefreshProcessList(), 1);
         EXPECT_EQ(FindProcess("??zq"), 0) << image;

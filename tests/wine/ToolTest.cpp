@@ -206,11 +206,7 @@ TEST(Utf8CodePage, NamesOfAnyScriptAreFoundByThemselvesAndNotByANearName)
     for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
     {
         HelperProcess helper(name + "7", image);
-        wchar_t path[MAX_PATH];
-        DWORD length = MAX_PATH;
-        ASSERT_TRUE(QueryFullProcessImageNameW(helper.Handle(), 0, path, &length));
-        std::wstring fileName(path, length);  // proves Wine passed the name intact
-        ASSERT_EQ(fileName.substr(fileName.rfind(L'\\') + 1), L"\u03A9\u03BC\u03AD\u03B3\u03B1\u8868zq7.exe");
+        ASSERT_EQ(helper.ImageFileName(), L"\u03A9\u03BC\u03AD\u03B3\u03B1\u8868zq7.exe");  // proves Wine passed the name intact
 
         ASSERT_EQ(RefreshProcessList(), 1);
         EXPECT_EQ(FindProcess(name.c_str()), 1) << image;
