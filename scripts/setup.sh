@@ -12,6 +12,7 @@ packages=(
     wine wine32:i386 wine64                              # a Windows runtime
     locales                                              # a Japanese locale for code page 932
     nsis                                                 # the example installer
+    osslsigncode openssl zip unzip                       # signing, archiving and checking the release
 )
 # Wine passes non-ASCII file names intact only under a matching Unix locale.
 japanese_locale=ja_JP.UTF-8
