@@ -7,9 +7,11 @@
  * FindProcess walks that snapshot and never renews it. Both return 1 or 0.
  * Names compare as a prefix of the executable's file name, ignoring the case of
  * ASCII letters only; names are in the ANSI code page, whose double-byte
- * characters are never split. Only processes the caller may open for querying
- * and reading are seen. Lookups may run on several threads at once, but never
- * at the same time as a refresh.
+ * characters are never split. A '?' in a process's name stands for a
+ * character the code page cannot hold and never matches; a program whose
+ * manifest makes UTF-8 its code page sees every name. Only processes the
+ * caller may open for querying and reading are seen. Lookups may run on
+ * several threads at once, but never at the same time as a refresh.
  *
  * Each listed identifier is opened anew at every lookup: once a listed process
  * has ended, a process started later under the same identifier is the one
