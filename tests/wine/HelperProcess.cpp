@@ -17,6 +17,9 @@ std::string TemporaryPath(const std::string& name)
     return std::string(temp, GetTempPathA(MAX_PATH, temp)) + name + "-" + std::to_string(GetCurrentProcessId());
 }
 
+namespace {
+
+// Text in the ANSI code page as UTF-16, and back.
 std::wstring Wide(const std::string& text)
 {
     std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0), L'\0');
@@ -30,8 +33,6 @@ std::string Narrow(const std::wstring& text)
     WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()), NULL, NULL);
     return narrow.c_str();
 }
-
-namespace {
 
 // A folder of this run's own, so that no helper left over from another run
 // holds a copy's file open.

@@ -12,10 +12,6 @@ std::string ProgramDirectory();
 // <temporary folder>\<name>-<this process's id>: a path of this run's own.
 std::string TemporaryPath(const std::string& name);
 
-// Text in the ANSI code page as UTF-16, and back.
-std::wstring Wide(const std::string& text);
-std::string Narrow(const std::wstring& text);
-
 class HelperProcess
 {
 public:
