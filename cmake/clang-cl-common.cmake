@@ -31,9 +31,9 @@ list(JOIN builtins " " builtins)
 set(CMAKE_CXX_FLAGS_INIT "-imsvc ${wine_include}/msvcrt -imsvc ${wine_include}/windows ${builtins}")
 set(CMAKE_C_FLAGS_INIT "${CMAKE_CXX_FLAGS_INIT}")
 set(CMAKE_RC_FLAGS_INIT "-I ${wine_include}/windows")
-# lld-link writes no manifest; the DLL has none.
+# Programs get no manifest from the link; the library's own options say the
+# same for the DLL.
 set(CMAKE_EXE_LINKER_FLAGS_INIT /MANIFEST:NO)
-set(CMAKE_SHARED_LINKER_FLAGS_INIT /MANIFEST:NO)
 
 # The platform's import libraries that the library links, made at build time;
 # there are no others, so a link names no default ones.

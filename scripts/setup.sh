@@ -28,8 +28,14 @@ done
 if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     dpkg --print-foreign-architectures | grep -qx i386 || "${as_root[@]}" dpkg --add-architecture i386
-    "${as_root[@]}" apt-get update -q
-    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    "${as_root[@]}" apt-get update -q || echo "setup.sh: apt-get update reported errors; going on with the lists it has" >&2
+    install=("${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends)
+    # A mirror caught mid-sync can leave one architecture's update lists out of
+    # step with the other's, so that wine32:i386 cannot match the amd64
+    # libraries; the release's own suite is consistent for both.
+    "${install[@]}" "${missing[@]}" \
+        || { echo "setup.sh: retrying from the $(. /etc/os-release && echo "$VERSION_CODENAME") suite" >&2
+             "${install[@]}" -t "$(. /etc/os-release && echo "$VERSION_CODENAME")" "${missing[@]}"; }
 fi
 
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then

@@ -1,8 +1,8 @@
 // The load configuration that an MSVC-toolchain link reads Control Flow Guard
 // from. The C runtime usually supplies it; Gorvale.dll has no runtime, so it
 // supplies its own. The linker fills in the __guard_* and __safe_se_handler_*
-// symbols: the table of functions that may be called indirectly (the exports
-// and DllMain) and the guard flags.
+// symbols: the table of functions that may be called indirectly (the exports,
+// DllMain and NoCheck) and the guard flags.
 #include <windows.h>
 
 extern const BYTE __guard_fids_table[];
@@ -17,12 +17,20 @@ extern const BYTE __safe_se_handler_table[];
 extern const BYTE __safe_se_handler_count;
 #endif
 
-// The library makes no indirect call of its own, so nothing calls these
-// checks; the loader points them at its own when it enforces the guard.
-static void __cdecl NoCheck(void* target) { (void)target; }
+// The guarded code calls through these slots. A loader that enforces the
+// guard points them at its own routines; where none does (Windows before 8.1,
+// Wine), these defaults must let every call through, as the runtimes' do.
+// The check takes the target in ECX on x86 and must keep it there (fastcall).
+static void __fastcall NoCheck(void* target) { (void)target; }
 #pragma section(".00cfg", read)
-__declspec(allocate(".00cfg")) void (__cdecl* __guard_check_icall_fptr)(void*) = NoCheck;
-__declspec(allocate(".00cfg")) void (__cdecl* __guard_dispatch_icall_fptr)(void*) = NoCheck;
+__declspec(allocate(".00cfg")) void (__fastcall* volatile __guard_check_icall_fptr)(void*) = NoCheck;
+#ifdef _WIN64
+// On x64 the dispatch routine goes on to the target itself (GuardDispatch.asm).
+// Declared as data, so that taking its address does not put it in the guard's
+// table: the routine is no valid call target.
+extern const BYTE GuardDispatchToRax[];
+__declspec(allocate(".00cfg")) const void* volatile __guard_dispatch_icall_fptr = GuardDispatchToRax;
+#endif
 
 // The Windows 10 layout, as far as the guard's fields; Wine's winnt.h stops
 // short of them. Addresses and counts are pointer-sized.
@@ -83,7 +91,11 @@ const GuardLoadConfig _load_config_used = {
     (ULONG_PTR)&__safe_se_handler_count,
 #endif
     (ULONG_PTR)&__guard_check_icall_fptr,
+#ifdef _WIN64
     (ULONG_PTR)&__guard_dispatch_icall_fptr,
+#else
+    0,  // x86 has no dispatch
+#endif
     (ULONG_PTR)__guard_fids_table,
     (ULONG_PTR)&__guard_fids_count,
     (ULONG_PTR)&__guard_flags,

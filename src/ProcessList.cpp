@@ -11,13 +11,16 @@ int RefreshProcessList()
     DWORD bytesWritten = 0;
     if (!EnumProcesses(ProcessList.ProcessIds, sizeof ProcessList.ProcessIds, &bytesWritten))
     {
-        // A refused listing leaves no trace of the earlier snapshot.
+        // A refused listing leaves no trace of the earlier snapshot. Volatile
+        // stores, one by one: a compiler may turn a plain zeroing loop into a
+        // call to memset, which a library without a runtime does not have.
         ProcessList.ProcessCount = 0;
-        for (DWORD& id : ProcessList.ProcessIds)
-            id = 0;
+        volatile DWORD* ids = ProcessList.ProcessIds;
+        for (DWORD i = 0; i < MaxProcessIds; ++i)
+            ids[i] = 0;
         return 0;
     }
-    ProcessList.ProcessCount = bytesWritten / sizeof(DWORD);
+    ProcessList.ProcessCount = static_cast<DWORD>(bytesWritten / sizeof(DWORD));
     return 1;
 }
 

@@ -62,7 +62,7 @@ bool ExpectedName(const ScriptedProcess& process, std::string& name)
     }
     else
     {
-        if (!process.readsExitCode || !process.running || !process.hasImagePath
+        if (!process.readsExitCode || process.exitCode != STILL_ACTIVE || !process.hasImagePath
             || process.imagePath.size() >= ImagePathCapacity)
             return false;
         name.clear();
@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         process.nullModule = failures & 4;
         process.fetchesName = !(failures & 8);
         process.readsExitCode = !(failures & 16);
-        process.running = !(failures & 32);
+        process.exitCode = failures & 32 ? (failures & 128 ? 1 : 0) : STILL_ACTIVE;
         process.hasImagePath = !(failures & 64);
         process.moduleName = input.ConsumeRandomLengthString(MAX_PATH + 4);
         process.imagePath = input.ConsumeRandomLengthString(ImagePathCapacity + 4);

@@ -67,7 +67,7 @@ TEST_F(LookupTest, EveryOpenedProcessIsClosedOnceOnEveryPath)
     unnamed.fetchesName = false;
     ScriptedProcess ended = RunningProcess(20, "viewer.exe");
     ended.listsModules = false;
-    ended.running = false;
+    ended.exitCode = 0;
     ScriptedProcess noImagePath = RunningProcess(24, "viewer.exe");
     noImagePath.listsModules = false;
     noImagePath.hasImagePath = false;
@@ -121,7 +121,7 @@ TEST_F(LookupTest, UnlistableModulesFallBackToTheImageFileNameOfARunningProcess)
     nullModule.imagePath = "D:\\tools\\Editor.EXE";
     ScriptedProcess ended = RunningProcess(12, "ignored");
     ended.listsModules = false;
-    ended.running = false;
+    ended.exitCode = 1;  // neither 0 nor STILL_ACTIVE
     ended.imagePath = "C:\\gone\\player.exe";
     ScriptedProcess unreadable = RunningProcess(16, "ignored");  // the failed call still writes its path
     unreadable.listsModules = false;

@@ -102,11 +102,12 @@ BOOL EnumProcessModules(HANDLE handle, HMODULE* modules, DWORD bytes, DWORD* byt
     const ScriptedProcess* process = ProcessOf(handle, "EnumProcessModules");
     if (bytes != sizeof(HMODULE))
         Platform.faults.push_back("EnumProcessModules given room for other than one module");
-    if (!process || !process->listsModules)
+    if (!process)
         return FALSE;
+    // A failed listing may still have written a module, to be ignored.
     *modules = process->nullModule ? nullptr : reinterpret_cast<HMODULE>(0x400000);
     *bytesNeeded = sizeof(HMODULE);
-    return TRUE;
+    return process->listsModules;
 }
 
 DWORD GetModuleBaseNameA(HANDLE handle, HMODULE module, char* name, DWORD size)
@@ -132,7 +133,7 @@ BOOL GetExitCodeProcess(HANDLE handle, DWORD* exitCode)
     const ScriptedProcess* process = ProcessOf(handle, "GetExitCodeProcess");
     if (!process || !process->readsExitCode)
         return FALSE;
-    *exitCode = process->running ? STILL_ACTIVE : 0;
+    *exitCode = process->exitCode;
     return TRUE;
 }
 

@@ -19,7 +19,7 @@ struct ScriptedProcess
     bool nullModule = false;
     bool fetchesName = true;
     bool readsExitCode = true;
-    bool running = true;
+    DWORD exitCode = STILL_ACTIVE;  // what GetExitCodeProcess reads; an ended process has another
     bool hasImagePath = true;
 };
 

@@ -236,23 +236,28 @@ TEST(BuiltFiles, MsvcToolchainDllIsCetCompatibleGuardedAndHasItsSymbols)
     ASSERT_NE(extended, nullptr) << "no CET compatibility";
     EXPECT_TRUE(*dll.At<DWORD>(extended->PointerToRawData) & ExtendedDllCharacteristicsCetCompatible);
 
-    // Control Flow Guard: the flags and the table of valid call targets, which
-    // must hold both exports. Table and count follow SEHandlerCount; the table
-    // is an address, and each entry an RVA with (flags >> 28) extra bytes.
-    ASSERT_NE(dll.Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG), 0u) << "no load configuration";
+    // Control Flow Guard. The load configuration must reach as far as the
+    // guard's fields, or a loader that honours its Size sees no guard. From
+    // the check slot on, the fields are pointer-sized: the check and dispatch
+    // slots, the table of valid call targets (each entry an RVA with
+    // (flags >> 28) extra bytes) and its count, then the flags.
+    const DWORD loadConfig = dll.Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG);
+    ASSERT_NE(loadConfig, 0u) << "no load configuration";
+    EXPECT_EQ(*dll.AtAddress<DWORD>(loadConfig), sizeof(ULONG_PTR) == 8 ? 0xC0u : 0x78u);
     struct GuardFields
     {
+        ULONG_PTR checkSlot;
+        ULONG_PTR dispatchSlot;
         ULONG_PTR functionTable;
         ULONG_PTR functionCount;
         DWORD flags;
     };
-    const size_t guardFieldsOffset = sizeof(ULONG_PTR) == 8 ? 0x80 : 0x50;
-    const GuardFields* guard =
-        dll.AtAddress<GuardFields>(dll.Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG) + guardFieldsOffset);
+    const GuardFields* guard = dll.AtAddress<GuardFields>(loadConfig + (sizeof(ULONG_PTR) == 8 ? 0x70 : 0x48));
     EXPECT_EQ(guard->flags & (GuardCfInstrumented | GuardCfFunctionTablePresent),
               GuardCfInstrumented | GuardCfFunctionTablePresent);
+    const ULONG_PTR imageBase = dll.headers->OptionalHeader.ImageBase;
     const DWORD stride = sizeof(DWORD) + (guard->flags >> 28);
-    const DWORD table = static_cast<DWORD>(guard->functionTable - dll.headers->OptionalHeader.ImageBase);
+    const DWORD table = static_cast<DWORD>(guard->functionTable - imageBase);
     std::set<DWORD> validTargets;
     for (ULONG_PTR i = 0; i < guard->functionCount; ++i)
         validTargets.insert(*dll.AtAddress<DWORD>(table + i * stride));
@@ -260,6 +265,19 @@ TEST(BuiltFiles, MsvcToolchainDllIsCetCompatibleGuardedAndHasItsSymbols)
     const DWORD* functions = dll.AtAddress<DWORD>(exports->AddressOfFunctions);
     for (DWORD i = 0; i < exports->NumberOfFunctions; ++i)
         EXPECT_EQ(validTargets.count(functions[i]), 1u) << "export at ordinal " << exports->Base + i;
+    ASSERT_NE(guard->checkSlot, 0u);
+    EXPECT_NE(*dll.AtAddress<ULONG_PTR>(static_cast<DWORD>(guard->checkSlot - imageBase)), 0u);
+    // x86 has no dispatch. On x64 the default dispatch routine goes on to the
+    // target in RAX ("jmp rax") and is itself no valid call target.
+#ifdef _WIN64
+    ASSERT_NE(guard->dispatchSlot, 0u);
+    const DWORD dispatch = static_cast<DWORD>(*dll.AtAddress<ULONG_PTR>(static_cast<DWORD>(guard->dispatchSlot - imageBase))
+                                              - imageBase);
+    EXPECT_EQ(std::memcmp(dll.AtAddress<BYTE>(dispatch), "\xFF\xE0", 2), 0) << "the dispatch routine is no jmp rax";
+    EXPECT_EQ(validTargets.count(dispatch), 0u) << "the dispatch routine is a valid call target";
+#else
+    EXPECT_EQ(guard->dispatchSlot, 0u);
+#endif
 
     // The symbols: the DLL names Gorvale.pdb without a folder, and the file
     // beside it is the one that matches, by GUID and age.
@@ -278,6 +296,25 @@ TEST(BuiltFiles, MsvcToolchainDllIsCetCompatibleGuardedAndHasItsSymbols)
     PdbIdentity pdb = ReadPdbIdentity("Gorvale.pdb");
     EXPECT_EQ(std::memcmp(&pdb.guid, &record->guid, sizeof(GUID)), 0) << "Gorvale.pdb is not this DLL's";
     EXPECT_EQ(pdb.age, record->age);
+}
+
+BOOL CALLBACK NoteResource(HMODULE, LPCSTR, LPSTR, LONG_PTR found)
+{
+    *reinterpret_cast<bool*>(found) = true;
+    return FALSE;
+}
+
+// A manifest in the DLL would be read by every loader of it; Visual Studio
+// embeds one unless told not to.
+TEST(BuiltFiles, DllCarriesNoManifest)
+{
+    HMODULE dll = LoadLibraryExA((ProgramDirectory() + "Gorvale.dll").c_str(), NULL,
+                                 LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(dll, nullptr);
+    bool hasManifest = false;
+    EnumResourceNamesA(dll, MAKEINTRESOURCEA(24), NoteResource, reinterpret_cast<LONG_PTR>(&hasManifest));  // RT_MANIFEST
+    FreeLibrary(dll);
+    EXPECT_FALSE(hasManifest);
 }
 
 TEST(BuiltFiles, ToolCarriesAManifestAsInvokerInUtf8ForWindows7To11)
