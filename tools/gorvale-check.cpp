@@ -94,6 +94,13 @@ int UsageError(const std::string& message)
     return Trouble(message + "\nTry gorvale-check --help.");
 }
 
+// An empty NAME would match every process; in a script it is nearly always a
+// variable that was never set.
+int EmptyName()
+{
+    return UsageError("a NAME cannot be empty");
+}
+
 // A whole number from lowest to highest, digits only.
 bool ParseNumber(const char* text, unsigned long lowest, unsigned long highest, unsigned long& number)
 {
@@ -127,6 +134,8 @@ int ParseOptions(int argc, char** argv, Options& options)
             return Write(stdout, Usage) ? Yes : Trouble("the help text cannot be written");
         if (options.endOfOptions != 0 || arg[0] != '-')
         {
+            if (arg[0] == '\0')
+                return EmptyName();
             if (options.firstName == 0)
                 options.firstName = i;
             continue;
@@ -160,6 +169,8 @@ int ParseOptions(int argc, char** argv, Options& options)
                                   + "; a NAME that begins with '-' goes after --");
             if (!value)
                 return UsageError(std::string(arg) + " needs a NAME");
+            if (value[0] == '\0')
+                return EmptyName();
             options.waitName = value;
             options.waitUntilRunning = std::strcmp(arg, "--wait") == 0;
         }

@@ -17,9 +17,6 @@ std::string TemporaryPath(const std::string& name)
     return std::string(temp, GetTempPathA(MAX_PATH, temp)) + name + "-" + std::to_string(GetCurrentProcessId());
 }
 
-namespace {
-
-// Text in the ANSI code page as UTF-16, and back.
 std::wstring Wide(const std::string& text)
 {
     std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0), L'\0');
@@ -27,6 +24,9 @@ std::wstring Wide(const std::string& text)
     return wide.c_str();
 }
 
+namespace {
+
+// Text in UTF-16 as the ANSI code page.
 std::string Narrow(const std::wstring& text)
 {
     std::string narrow(WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, NULL, 0, NULL, NULL), '\0');

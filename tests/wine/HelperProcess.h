@@ -12,6 +12,9 @@ std::string ProgramDirectory();
 // <temporary folder>\<name>-<this process's id>: a path of this run's own.
 std::string TemporaryPath(const std::string& name);
 
+// Text in the ANSI code page as UTF-16.
+std::wstring Wide(const std::string& text);
+
 class HelperProcess
 {
 public:

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -13,20 +14,25 @@ namespace {
 class Child
 {
 public:
-    Child(const std::string& program, std::string commandLine, HANDLE standardOutput = NULL)
+    Child(const std::string& program, const std::string& commandLine, HANDLE standardOutput = NULL)
+        : Child(Wide(program), Wide(commandLine), standardOutput)
+    {
+    }
+
+    Child(const std::wstring& program, std::wstring commandLine, HANDLE standardOutput = NULL)
     {
         SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
         HANDLE writeEnd = NULL;
         EXPECT_TRUE(CreatePipe(&output_, &writeEnd, &inheritable, 0));
         SetHandleInformation(output_, HANDLE_FLAG_INHERIT, 0);
-        STARTUPINFOA startup = {};
+        STARTUPINFOW startup = {};
         startup.cb = sizeof startup;
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdError = writeEnd;
         startup.hStdOutput = standardOutput ? standardOutput : writeEnd;
         PROCESS_INFORMATION started = {};
-        EXPECT_TRUE(CreateProcessA(program.empty() ? NULL : program.c_str(), &commandLine[0], NULL, NULL, TRUE, 0,
-                                   NULL, NULL, &startup, &started)) << commandLine;
+        EXPECT_TRUE(CreateProcessW(program.empty() ? NULL : program.c_str(), &commandLine[0], NULL, NULL, TRUE, 0,
+                                   NULL, NULL, &startup, &started)) << "error " << GetLastError();
         CloseHandle(writeEnd);
         CloseHandle(started.hThread);
         process_ = started.hProcess;
@@ -87,6 +93,7 @@ TEST(Tool, AnswersForEachNameEvenOneThatBeginsWithADash)
          "GVTOOLHELPER.EXE: running\ngvtool: running\ngorvale-check: running\n"},
         {"-- -GvDash gorvale-check --help", 1, "-GvDash: running\ngorvale-check: running\n--help: not running\n"},
         {"gorvale -- -- -gvdashhelper.exe", 1, "gorvale: running\n--: not running\n-gvdashhelper.exe: running\n"},
+        {"-- -GvDash -- --help", 1, "-GvDash: running\n--: not running\n--help: not running\n"},
     };
     for (const Case& c : cases)
     {
@@ -137,12 +144,22 @@ TEST(Tool, ExplainsItselfAndRefusesBadUsage)
         {"--wait-gone viewer --timeout", "--timeout needs a value"},
         {"--wait viewer --timeout soon", "not soon"},
         {"--wait viewer --timeout -1", "not -1"},
+        {"--wait viewer --timeout +1", "not +1"},
+        {"--wait viewer --interval +5", "not +5"},
+        {"--wait viewer --timeout 86401", "not 86401"},
+        {"--wait viewer --interval 3600001", "not 3600001"},
         {"--wait viewer --timeout 99999999999", "not 99999999999"},
         {"--wait viewer --interval 0", "not 0"},
         {"--wait viewer --interval 10ms", "not 10ms"},
         {"--wait viewer --wait-gone editor", "one of --wait and --wait-gone"},
         {"--wait viewer editor", "take no further NAMEs"},
         {"--timeout 5 viewer", "go with --wait or --wait-gone"},
+        // An empty NAME, in every mode: nearly always a variable never set.
+        {"\"\"", "a NAME cannot be empty"},
+        {"viewer \"\"", "a NAME cannot be empty"},
+        {"-- \"\"", "a NAME cannot be empty"},
+        {"--wait \"\"", "a NAME cannot be empty"},
+        {"--wait-gone -- \"\" --timeout 60", "a NAME cannot be empty"},
     };
     for (const Case& c : cases)
     {
@@ -192,6 +209,37 @@ TEST(Tool, GivesUpAtTheTimeout)
     output.clear();  // a NAME that begins with '-'
     EXPECT_EQ(RunTool("--wait -- -GvNeverStarted --timeout 0", output), 1u);
     EXPECT_EQ(output.rfind("-GvNeverStarted: not running\n", 0), 0u) << output;
+
+    // The timeout holds even when the interval is longer.
+    output.clear();
+    start = GetTickCount64();
+    EXPECT_EQ(RunTool("--wait GvNeverStarted --timeout 1 --interval 3600000", output), 1u);
+    EXPECT_LT(GetTickCount64() - start, 30000u);
+
+    output.clear();  // the documented maxima are accepted
+    EXPECT_EQ(RunTool("--wait gorvale-check --timeout 86400 --interval 3600000", output), 0u) << output;
+    EXPECT_EQ(output, "gorvale-check: running\n");
+}
+
+// A copy of the tool whose manifest leaves out the UTF-8 code page runs in the
+// ANSI code page, as on Windows before 10 version 1903 (Wine honours the
+// manifest). It refuses a NAME that the code page cannot hold, including one
+// that it would only approximate ("best fit": a-macron as a), and takes any
+// other. Its arguments arrive in UTF-16, as from a console.
+TEST(Tool, InAnAnsiCodePageRefusesOnlyNamesTheCodePageCannotHold)
+{
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "needs code page 1252; this one is " << GetACP();
+    const std::wstring tool = Wide(ProgramDirectory()) + L"gorvale-check-ansi.exe";
+    for (const wchar_t* name : {L"Gv\u03A9mega", L"Gv\u0101pp"})
+    {
+        std::string output;
+        EXPECT_EQ(Child(tool, std::wstring(L"gorvale-check ") + name).Finish(output), 2u);
+        EXPECT_NE(output.find(") holds characters that code page 1252 cannot;"), std::string::npos) << output;
+    }
+    std::string output;
+    EXPECT_EQ(Child(tool, L"gorvale-check caf\u00E9 gorvale-check-ansi").Finish(output), 1u);
+    EXPECT_EQ(output, "caf\xE9: not running\ngorvale-check-ansi: running\n");
 }
 
 // Run in a program whose manifest makes UTF-8 its ANSI code page, as Windows
@@ -263,6 +311,20 @@ TEST(Callers, NsisInstallerInstallsOnlyOnceTheProgramIsClosed)
     DeleteFileA(installed.c_str());
     RemoveDirectoryA(target.c_str());
 }
+
+// Built with a stand-in for Gorvale.dll that cannot answer: it fails every
+// refresh, lacks the functions, or is of the other bitness and does not load.
+TEST(Callers, NsisInstallerThatCannotTellInstallsNothing)
+{
+    std::string target = TemporaryPath("gorvale-nsis-cannot-tell");
+    for (const char* kind : {"refusing", "no-exports", "other-bitness"})
+    {
+        std::string output;
+        std::string installer = ProgramDirectory() + "example-installer-" + kind + ".exe";
+        EXPECT_EQ(Child(installer, "installer /S /D=" + target).Finish(output), 4u) << kind;
+        EXPECT_EQ(GetFileAttributesA((target + "\\GvNsisApp.txt").c_str()), INVALID_FILE_ATTRIBUTES) << kind;
+    }
+}
 #endif
 
 TEST(Callers, BatchFileWaitsUntilTheProgramIsClosed)
@@ -282,7 +344,8 @@ TEST(Callers, BatchFileWaitsUntilTheProgramIsClosed)
 
     // Bad arguments are refused at once, without waiting.
     const std::string recipe = "cmd /c " + ProgramDirectory() + "wait-for-close.cmd";
-    for (const std::string& arguments : {std::string(""), std::string(" GvBatchApp soon"), std::string(" GvBatchApp 1x")})
+    for (const char* arguments : {"", " \"\" 1", " GvBatchApp soon", " GvBatchApp 1x", " GvBatchApp 86401",
+                                  " GvBatchApp 99999999999", " GvBatchApp \"1&echo ran\""})
     {
         output.clear();
         ULONGLONG start = GetTickCount64();
@@ -290,6 +353,55 @@ TEST(Callers, BatchFileWaitsUntilTheProgramIsClosed)
         EXPECT_LT(GetTickCount64() - start, 30000u) << arguments;
         EXPECT_EQ(output.rfind("Usage: wait-for-close.cmd NAME [SECONDS]\n", 0), 0u) << arguments << ": " << output;
     }
+}
+
+// A name is only ever data: it runs nothing, redirects nothing, expands nothing.
+TEST(Callers, BatchFileTakesEveryCharacterOfANameLiterally)
+{
+    const std::string recipe = "cmd /c " + ProgramDirectory() + "wait-for-close.cmd \"";
+    const std::string createdByRedirection = TemporaryPath("gorvale-batch-y");
+    for (const std::string& name : std::vector<std::string>{"R&D tool", "a|more", "a<nul", "x>" + createdByRedirection,
+                                                            "a^b", "(a) ;b,c=d"})
+    {
+        std::string output;
+        EXPECT_EQ(Child("", recipe + name + "\" 0").Finish(output), 0u) << name;
+        EXPECT_EQ(output, name + " is closed.\n");
+    }
+    EXPECT_EQ(GetFileAttributesA(createdByRedirection.c_str()), INVALID_FILE_ATTRIBUTES);
+    // Wine's cmd drops a '%' from an expanded argument, which Windows keeps.
+    std::string output;
+    EXPECT_EQ(Child("", recipe + "50%\" 0").Finish(output), 0u);
+    EXPECT_TRUE(output == "50% is closed.\n" || output == "50 is closed.\n") << output;
+}
+
+// Only an answer of gorvale-check counts: when it cannot run, or cannot list
+// the processes, the recipe cannot tell (2), never "closed". The recipe and
+// the tool are copied into a folder, with each of the stand-ins for the DLL.
+TEST(Callers, BatchFileCannotTellWithoutAWorkingTool)
+{
+    const std::string folder = TemporaryPath("gorvale-batch") + "\\";
+    const std::string dll = folder + "Gorvale.dll";
+    CreateDirectoryA(folder.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA((ProgramDirectory() + "wait-for-close.cmd").c_str(), (folder + "wait-for-close.cmd").c_str(), FALSE));
+    HelperProcess app("GvBatchApp");
+    struct Case { const char* dll; const char* says; };
+    for (const Case& c : {Case{nullptr, ": " /* the tool is missing */},
+                          Case{"", ": gorvale-check could not run (exit status "},  // no DLL beside it
+                          Case{"other-bitness", ": gorvale-check could not run (exit status "},
+                          Case{"refusing", "."}})
+    {
+        DeleteFileA(dll.c_str());
+        if (c.dll)
+            ASSERT_TRUE(CopyFileA((ProgramDirectory() + "gorvale-check.exe").c_str(), (folder + "gorvale-check.exe").c_str(), FALSE));
+        if (c.dll && *c.dll)
+            ASSERT_TRUE(CopyFileA((ProgramDirectory() + "stand-ins\\" + c.dll + "\\Gorvale.dll").c_str(), dll.c_str(), FALSE));
+        std::string output;
+        EXPECT_EQ(Child("", "cmd /c " + folder + "wait-for-close.cmd GvBatchApp 0").Finish(output), 2u) << output;
+        EXPECT_EQ(output.rfind(std::string("Cannot tell whether GvBatchApp is running") + c.says, 0), 0u) << output;
+    }
+    for (const char* file : {"Gorvale.dll", "gorvale-check.exe", "wait-for-close.cmd"})
+        DeleteFileA((folder + file).c_str());
+    RemoveDirectoryA(folder.c_str());
 }
 
 }  // namespace
