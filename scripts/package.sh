@@ -4,19 +4,24 @@
 #       toolchain (clang-cl) with the Gorvale.lib of its link, libGorvale.dll.a,
 #       gorvale-check (MinGW-w64), the header, the CMake package, README,
 #       changelog, licence, docs/ and examples/;
-#   Gorvale-<version>-windows-symbols.zip  x86/ and x64/: the Gorvale.pdb of
-#       each shipped DLL;
+#   Gorvale-<version>-windows-symbols.zip  x86/ and x64/ in a folder of that
+#       name: the Gorvale.pdb of each shipped DLL;
 #   SHA256SUMS                             the checksums of both archives.
 # It builds only what ships, in build/package/. Given GORVALE_SIGN_PKCS12 (a
 # .p12 or .pfx file) and GORVALE_SIGN_PASSWORD, it signs Gorvale.dll and
 # gorvale-check.exe of both architectures (Authenticode, SHA-256) before it
-# archives them, with an RFC 3161 time stamp from GORVALE_SIGN_TIMESTAMP_URL
-# when that is set. A failed run leaves no archive behind.
+# archives them, and verifies each signature: with an RFC 3161 time stamp from
+# GORVALE_SIGN_TIMESTAMP_URL when that is set, else, when SOURCE_DATE_EPOCH is
+# set, with that as the signing time, so that signed archives repeat too. The
+# certificate is checked before anything is built. A failed run leaves no
+# archive behind.
 #   bash scripts/package.sh [OUTPUT_DIR]
 set -euo pipefail
+# Paths given by the caller are the caller's, taken before the cd.
+out=$(mkdir -p "${1:-$(dirname "$0")/../build}" && cd "${1:-$(dirname "$0")/../build}" && pwd)
+signer=${GORVALE_SIGN_PKCS12:+$(realpath -m -- "$GORVALE_SIGN_PKCS12")}
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
-out=$(mkdir -p "${1:-build}" && cd "${1:-build}" && pwd)
 builds=$PWD/build/package
 
 work=$(mktemp -d)
@@ -25,6 +30,32 @@ fail() {
     echo "package.sh: $*" >&2
     exit 1
 }
+
+# The certificate: present, opened by the password, holding a key, and made
+# for signing code. What verifies the signatures later: the certificates in
+# the file and the system's trusted roots.
+if [ -n "$signer" ]; then
+    [ -n "${GORVALE_SIGN_PASSWORD+set}" ] || fail "GORVALE_SIGN_PKCS12 is set, GORVALE_SIGN_PASSWORD is not"
+    [ -f "$signer" ] && [ -r "$signer" ] || fail "GORVALE_SIGN_PKCS12: $signer is no file that can be read"
+    # The password goes to openssl and osslsigncode in a file only this user
+    # can read, never on a command line that other users can list.
+    password_file=$(umask 077 && mktemp "$work/password.XXXXXX")
+    printf '%s' "$GORVALE_SIGN_PASSWORD" >"$password_file"
+    read_signer() {  # OPENSSL_PKCS12_OPTION...: PKCS#12 files of older tools need -legacy
+        openssl pkcs12 -in "$signer" -passin "file:$password_file" "$@" 2>/dev/null \
+            || openssl pkcs12 -legacy -in "$signer" -passin "file:$password_file" "$@" 2>/dev/null
+    }
+    read_signer -nokeys -out "$work/certificates.pem" \
+        || fail "$signer does not open with GORVALE_SIGN_PASSWORD: a wrong password, or no PKCS#12 file"
+    read_signer -nocerts -nodes | grep -q 'PRIVATE KEY' || fail "$signer holds no private key to sign with"
+    usage=$(read_signer -nokeys -clcerts | openssl x509 -noout -ext extendedKeyUsage 2>/dev/null \
+                | sed -n '2,$p' | sed 's/^ *//')
+    if [ -n "$usage" ] && ! grep -Eq 'Code Signing|Any Extended Key Usage' <<<"$usage"; then
+        fail "the certificate in $signer cannot sign code: its extended key usage is only $usage"
+    fi
+    cat "$work/certificates.pem" >"$work/trusted.pem"
+    [ ! -r /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >>"$work/trusted.pem"
+fi
 
 for preset in windows-x86 windows-x64 clang-cl-x86 clang-cl-x64; do
     cmake --preset "$preset" -B "$builds/$preset" -DBUILD_TESTING=OFF >/dev/null
@@ -35,32 +66,36 @@ release=Gorvale-$version-windows
 rm -f "$out/$release.zip" "$out/$release-symbols.zip" "$out/SHA256SUMS"
 
 # MinGW's tree first, then the MSVC toolchain's over it: its DLL and import
-# libraries replace MinGW's, gorvale-check stays. The symbols go apart.
+# libraries replace MinGW's, gorvale-check stays. The symbols go apart, into
+# an archive with a top folder of its own.
 for arch in x86 x64; do
     tree=$work/$release/$arch
     cmake --install "$builds/windows-$arch" --prefix "$tree" >/dev/null
     cmake --install "$builds/clang-cl-$arch" --prefix "$tree" >/dev/null
-    mkdir -p "$work/symbols/$arch"
-    mv "$tree/bin/Gorvale.pdb" "$work/symbols/$arch/"
+    mkdir -p "$work/symbols/$release-symbols/$arch"
+    mv "$tree/bin/Gorvale.pdb" "$work/symbols/$release-symbols/$arch/"
 done
 
-if [ -n "${GORVALE_SIGN_PKCS12:-}" ]; then
-    [ -n "${GORVALE_SIGN_PASSWORD+set}" ] || fail "GORVALE_SIGN_PKCS12 is set, GORVALE_SIGN_PASSWORD is not"
-    # The password goes to osslsigncode in a file only this user can read,
-    # never on a command line that other users can list.
-    password_file=$(umask 077 && mktemp "$work/password.XXXXXX")
-    printf '%s' "$GORVALE_SIGN_PASSWORD" >"$password_file"
-    timestamp=()
-    [ -z "${GORVALE_SIGN_TIMESTAMP_URL:-}" ] || timestamp=(-ts "$GORVALE_SIGN_TIMESTAMP_URL")
+if [ -n "$signer" ]; then
+    when=()
+    if [ -n "${GORVALE_SIGN_TIMESTAMP_URL:-}" ]; then
+        when=(-ts "$GORVALE_SIGN_TIMESTAMP_URL")
+    elif [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
+        when=(-time "$SOURCE_DATE_EPOCH")
+    fi
     for file in "$work/$release"/{x86,x64}/bin/{Gorvale.dll,gorvale-check.exe}; do
-        osslsigncode sign -pkcs12 "$GORVALE_SIGN_PKCS12" -readpass "$password_file" -h sha256 \
-            "${timestamp[@]}" -in "$file" -out "$file.signed" >"$work/sign.log" 2>&1 \
-            || fail "cannot sign ${file#"$work/"} with $GORVALE_SIGN_PKCS12: a wrong password, or a certificate" \
-                    "that cannot sign code; osslsigncode said: $(tr '\n' ' ' <"$work/sign.log")"
+        name=${file#"$work/$release/"}
+        osslsigncode sign -pkcs12 "$signer" -readpass "$password_file" -h sha256 "${when[@]}" \
+            -in "$file" -out "$file.signed" >"$work/sign.log" 2>&1 \
+            || fail "cannot sign $name with $signer; osslsigncode said: $(tr '\n' ' ' <"$work/sign.log")"
         mv "$file.signed" "$file"
+        # The time stamp is the authority's to vouch for; the signature is ours.
+        osslsigncode verify -CAfile "$work/trusted.pem" -ignore-timestamp -in "$file" >"$work/verify.log" 2>&1 \
+            || fail "the signature of $name does not verify, so nothing is packaged: $(grep -iE 'error|fail|unsupported' \
+                    "$work/verify.log" | sort -u | tr '\n' ' ')"
     done
     rm -f "$password_file"
-    echo "Signed Gorvale.dll and gorvale-check.exe of both architectures with $GORVALE_SIGN_PKCS12"
+    echo "Signed and verified Gorvale.dll and gorvale-check.exe of both architectures with $signer"
 else
     echo "Not signed: set GORVALE_SIGN_PKCS12 and GORVALE_SIGN_PASSWORD to sign Gorvale.dll and gorvale-check.exe"
 fi
@@ -75,6 +110,6 @@ archive() {  # FOLDER ENTRY ARCHIVE
     mv "$out/$3.part" "$out/$3"
 }
 archive "$work" "$release" "$release.zip"
-archive "$work/symbols" . "$release-symbols.zip"
+archive "$work/symbols" "$release-symbols" "$release-symbols.zip"
 (cd "$out" && sha256sum "$release.zip" "$release-symbols.zip" >SHA256SUMS)
 echo "Wrote $out/$release.zip, $out/$release-symbols.zip and $out/SHA256SUMS"

@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building and testing Gorvale needs on Debian, and nothing that
 # is already there. Run as root, or as a user who may use sudo.
+#   bash scripts/setup.sh [--list | --path DIR]
+# --list prints the packages and installs nothing. --path DIR then fills DIR
+# with links to the programs that a fresh Debian has (its required packages
+# and apt) and that these packages bring, with all they depend on: the
+# commands run with PATH=DIR show whether they need anything else.
 set -euo pipefail
 
 packages=(
-    cmake make
+    cmake make ninja-build python3                       # builds, the clang-cl presets, the test time-stamp authority
     clang libclang-rt-dev libgtest-dev googletest         # native tests, sanitizers, fuzzer
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the DLL and Windows programs
     lld llvm                                             # callers of the MSVC ABI
@@ -16,6 +21,10 @@ packages=(
 )
 # Wine passes non-ASCII file names intact only under a matching Unix locale.
 japanese_locale=ja_JP.UTF-8
+if [ "${1:-}" = --list ]; then
+    printf '%s\n' "${packages[@]}"
+    exit 0
+fi
 
 as_root=()
 [ "$(id -u)" -eq 0 ] || as_root=(sudo)
@@ -43,4 +52,25 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
     grep -qx "$japanese_locale UTF-8" /etc/locale.gen 2>/dev/null \
         || echo "$japanese_locale UTF-8" | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
     "${as_root[@]}" locale-gen >/dev/null
+fi
+
+if [ "${1:-}" = --path ]; then
+    path_dir=$2
+    rm -rf "$path_dir"
+    mkdir -p "$path_dir"
+    fresh=$(dpkg-query -W -f='${Package}:${Architecture} ${Priority}\n' | awk '$2 == "required" {print $1}')
+    brought=$(apt-cache depends --recurse --installed --no-recommends --no-suggests --no-conflicts --no-breaks \
+                  --no-replaces --no-enhances "${packages[@]}" | grep -v '^[ <]')
+    installed=$(dpkg-query -W -f='${Status} ${binary:Package}\n' apt $fresh $brought 2>/dev/null \
+                    | awk '$3 == "installed" {print $4}' || true)
+    # Files of those packages, as their real paths; /bin is /usr/bin here.
+    dpkg -L $installed | grep -E '^(/usr)?/s?bin/' | xargs -d '\n' readlink -f | sort -u >"$path_dir.files"
+    for program in /usr/local/bin/* /usr/bin/* /usr/sbin/*; do
+        name=${program##*/}
+        if [ ! -e "$path_dir/$name" ] && [ -x "$program" ] \
+            && grep -qxF "$(readlink -f "$program")" "$path_dir.files"; then
+            ln -s "$program" "$path_dir/$name"
+        fi
+    done
+    rm -f "$path_dir.files"
 fi

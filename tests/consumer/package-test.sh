@@ -1,80 +1,199 @@
 #!/usr/bin/env bash
-# package-test.sh WORK_DIR WINE_RUN...: packages the release three times, into
-# folders of WORK_DIR: unsigned, signed with a throwaway code-signing
-# certificate made here, and with a wrong password; then checks the
-# checksums, the symbols, the signatures, and that the signed DLL answers
-# under Wine.
+# package-test.sh WORK_DIR WINE_RUN...: packages the release into folders of
+# WORK_DIR as a user would, from WORK_DIR with relative paths: unsigned; signed
+# twice with a throwaway code-signing certificate and a fixed signing time
+# (SOURCE_DATE_EPOCH); signed with a time stamp from an RFC 3161 authority on
+# loopback that it starts itself; and refused: a wrong password, a missing
+# file, a certificate that cannot sign code. Then checks the checksums, the
+# symbols, the signatures and time stamps, the reproducibility, the archives'
+# folders, and the README's installer command, run as written under Wine.
 set -euo pipefail
 work=$1
 shift
 source=$(cd "$(dirname "$0")/../.." && pwd)
 rm -rf "$work"
 mkdir -p "$work"
+cd "$work"
 status=0
 problem() {
     echo "$*"
     status=1
 }
+background=()
+trap 'kill "${background[@]}" 2>/dev/null || true' EXIT
 
-openssl req -x509 -newkey rsa:2048 -nodes -keyout "$work/key.pem" -out "$work/cert.pem" -days 2 \
-    -subj "/CN=Gorvale test signer" -addext extendedKeyUsage=codeSigning 2>/dev/null
-password="throwaway-$RANDOM$RANDOM"
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.p12" -passout "pass:$password"
-
-package() {  # RUN [PASSWORD]: packages into WORK_DIR/RUN, output in RUN.log
-    if [ $# -gt 1 ]; then
-        GORVALE_SIGN_PKCS12=$work/signer.p12 GORVALE_SIGN_PASSWORD=$2 \
-            bash "$source/scripts/package.sh" "$work/$1" >"$work/$1.log" 2>&1
-    else
-        bash "$source/scripts/package.sh" "$work/$1" >"$work/$1.log" 2>&1
-    fi
+certificate() {  # NAME EXTENDED_KEY_USAGE: NAME.key and NAME.pem
+    openssl req -x509 -newkey rsa:2048 -nodes -keyout "$1.key" -out "$1.pem" -days 2 \
+        -subj "/CN=Gorvale test $1" -addext "extendedKeyUsage=$2" 2>/dev/null
 }
-package unsigned || problem "unsigned packaging failed: $(cat "$work/unsigned.log")"
-grep -q "^Not signed" "$work/unsigned.log" || problem "the unsigned run does not say that it signed nothing"
-package signed "$password" || problem "signed packaging failed: $(cat "$work/signed.log")"
-if package wrong-password "not-$password"; then
-    problem "packaging with a wrong password succeeded"
-fi
-grep -q "^package.sh: cannot sign" "$work/wrong-password.log" || problem "a wrong password gives no clear message"
-if ls "$work/wrong-password" | grep -q .; then
-    problem "a wrong password left files behind: $(ls "$work/wrong-password")"
-fi
-if grep -F -e "$password" "$work"/*.log; then
+password="throwaway-$RANDOM$RANDOM"
+certificate signer codeSigning
+certificate server serverAuth
+for name in signer server; do
+    openssl pkcs12 -export -inkey "$name.key" -in "$name.pem" -out "$name.p12" -passout "pass:$password"
+done
+
+# The time-stamping authority: openssl ts behind a few lines of HTTP, on a
+# port the system picks, for this run only.
+mkdir tsa
+certificate tsa critical,timeStamping
+cat >tsa/tsa.cnf <<CONFIG
+[ tsa ]
+default_tsa = authority
+[ authority ]
+serial = $work/tsa/serial
+signer_cert = $work/tsa.pem
+signer_key = $work/tsa.key
+certs = $work/tsa.pem
+signer_digest = sha256
+default_policy = 1.2.3.4.1
+digests = sha256, sha384, sha512
+CONFIG
+cat >tsa/server.py <<'SERVER'
+import http.server, subprocess, sys
+config, port_file = sys.argv[1], sys.argv[2]
+class Authority(http.server.BaseHTTPRequestHandler):
+    def do_POST(self):
+        query = self.rfile.read(int(self.headers["Content-Length"]))
+        reply = subprocess.run(["openssl", "ts", "-reply", "-config", config, "-queryfile", "/dev/stdin",
+                                "-out", "/dev/stdout"], input=query, capture_output=True, check=True).stdout
+        self.send_response(200)
+        self.send_header("Content-Type", "application/timestamp-reply")
+        self.send_header("Content-Length", str(len(reply)))
+        self.end_headers()
+        self.wfile.write(reply)
+    def log_message(self, *arguments):
+        pass
+server = http.server.HTTPServer(("127.0.0.1", 0), Authority)
+open(port_file, "w").write(str(server.server_port))
+server.serve_forever()
+SERVER
+python3 tsa/server.py tsa/tsa.cnf tsa/port &
+background+=($!)
+for _ in $(seq 100); do [ -s tsa/port ] && break; sleep 0.1; done
+
+package() {  # RUN [VARIABLE=VALUE...]: packages into RUN, output in RUN.log
+    local run=$1
+    shift
+    env "$@" bash "$source/scripts/package.sh" "$run" >"$run.log" 2>&1
+}
+signing=(GORVALE_SIGN_PKCS12=signer.p12 "GORVALE_SIGN_PASSWORD=$password")
+package unsigned || problem "unsigned packaging failed: $(cat unsigned.log)"
+grep -q "^Not signed" unsigned.log || problem "the unsigned run does not say that it signed nothing"
+package signed "${signing[@]}" SOURCE_DATE_EPOCH=1765000000 || problem "signed packaging failed: $(cat signed.log)"
+package signed-again "${signing[@]}" SOURCE_DATE_EPOCH=1765000000 || problem "signing again failed: $(cat signed-again.log)"
+package time-stamped "${signing[@]}" "GORVALE_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat tsa/port)" \
+    || problem "time-stamped packaging failed: $(cat time-stamped.log)"
+
+# Refused before anything is built: with cmake off the PATH, a run that got as
+# far as building would fail for that instead.
+mkdir no-cmake
+for program in $(dirname "$(command -v cmake)")/*; do ln -s "$program" no-cmake/; done
+rm no-cmake/cmake
+refused() {  # RUN MESSAGE VARIABLE=VALUE...
+    local run=$1 message=$2
+    shift 2
+    if PATH=$work/no-cmake package "$run" "$@"; then
+        problem "$run: packaging succeeded"
+    fi
+    grep -qF "package.sh: $message" "$run.log" || problem "$run: no clear message: $(cat "$run.log")"
+    ! ls "$run" 2>/dev/null | grep -q . || problem "$run left files behind: $(ls "$run")"
+}
+refused wrong-password "$(realpath signer.p12) does not open with GORVALE_SIGN_PASSWORD" \
+    GORVALE_SIGN_PKCS12=signer.p12 "GORVALE_SIGN_PASSWORD=not-$password"
+refused missing-file "GORVALE_SIGN_PKCS12: $(realpath -m missing.p12) is no file that can be read" \
+    GORVALE_SIGN_PKCS12=missing.p12 "GORVALE_SIGN_PASSWORD=$password"
+refused server-certificate "the certificate in $(realpath server.p12) cannot sign code" \
+    GORVALE_SIGN_PKCS12=server.p12 "GORVALE_SIGN_PASSWORD=$password"
+if grep -F -e "$password" ./*.log; then
     problem "the password shows in the output"
 fi
 
-for run in unsigned signed; do
-    (cd "$work/$run" && sha256sum --check --quiet SHA256SUMS) || problem "$run: the checksums do not hold"
-    grep -c zip "$work/$run/SHA256SUMS" | grep -qx 2 || problem "$run: SHA256SUMS does not list both archives"
-    unzip -q -d "$work/$run/files" "$work/$run"/Gorvale-*-windows.zip
-    unzip -q -d "$work/$run/symbols" "$work/$run"/Gorvale-*-windows-symbols.zip
+for run in unsigned signed time-stamped; do
+    (cd "$run" && sha256sum --check --quiet SHA256SUMS) || problem "$run: the checksums do not hold"
+    grep -c zip "$run/SHA256SUMS" | grep -qx 2 || problem "$run: SHA256SUMS does not list both archives"
+    for archive in "$run"/*.zip; do
+        # One top folder, named like the archive.
+        top=$(unzip -Z1 "$archive" | cut -d/ -f1 | sort -u)
+        [ "$top" = "$(basename "$archive" .zip)" ] || problem "$archive unpacks into $top"
+        unzip -q -d "$run/files" "$archive"
+    done
 done
+cmp -s signed/SHA256SUMS signed-again/SHA256SUMS || problem "two signed runs with one SOURCE_DATE_EPOCH differ"
 
 for arch in x86 x64; do
-    signed=$(echo "$work"/signed/files/Gorvale-*-windows/$arch)
-    unsigned=$(echo "$work"/unsigned/files/Gorvale-*-windows/$arch)
+    signed=$(echo signed/files/Gorvale-*-windows/$arch)
+    unsigned=$(echo unsigned/files/Gorvale-*-windows/$arch)
+    stamped=$(echo time-stamped/files/Gorvale-*-windows/$arch)
     for file in bin/Gorvale.dll bin/gorvale-check.exe; do
-        osslsigncode verify -CAfile "$work/cert.pem" -in "$signed/$file" >/dev/null 2>&1 \
+        osslsigncode verify -CAfile signer.pem -in "$signed/$file" >/dev/null 2>&1 \
             || problem "$arch/$file: the signature does not verify"
-        osslsigncode remove-signature -in "$signed/$file" -out "$work/stripped" >/dev/null
-        cmp -s "$work/stripped" "$unsigned/$file" || problem "$arch/$file less its signature differs from the unsigned one"
-        rm -f "$work/stripped"
+        osslsigncode remove-signature -in "$signed/$file" -out stripped >/dev/null
+        cmp -s stripped "$unsigned/$file" || problem "$arch/$file less its signature differs from the unsigned one"
+        rm -f stripped
+        osslsigncode verify -CAfile signer.pem -TSA-CAfile tsa.pem -in "$stamped/$file" 2>&1 \
+            | grep -q "Timestamp Server Signature verification: ok" || problem "$arch/$file: no valid time stamp"
     done
     # One byte of code changed after signing.
-    cp "$signed/bin/Gorvale.dll" "$work/tampered.dll"
-    printf '\x90' | dd of="$work/tampered.dll" bs=1 seek=1100 conv=notrunc 2>/dev/null
-    if osslsigncode verify -CAfile "$work/cert.pem" -in "$work/tampered.dll" >/dev/null 2>&1; then
+    cp "$signed/bin/Gorvale.dll" tampered.dll
+    printf '\x90' | dd of=tampered.dll bs=1 seek=1100 conv=notrunc 2>/dev/null
+    if osslsigncode verify -CAfile signer.pem -in tampered.dll >/dev/null 2>&1; then
         problem "$arch: a DLL changed after signing still verifies"
     fi
     # The symbols are the shipped DLL's: the same GUID and age.
     dll_id=$(llvm-readobj-19 --coff-debug-directory "$signed/bin/Gorvale.dll" \
         | sed -n 's/^ *PDB\(GUID\|Age\): //p' | tr '\n' ' ')
-    pdb_id=$(llvm-pdbutil-19 dump --summary "$work/signed/symbols/$arch/Gorvale.pdb" \
+    pdb_id=$(llvm-pdbutil-19 dump --summary signed/files/Gorvale-*-windows-symbols/$arch/Gorvale.pdb \
         | sed -n 's/^ *\(GUID\|Age\): //p' | tac | tr '\n' ' ')
     [ -n "$dll_id" ] && [ "$dll_id" = "$pdb_id" ] || problem "$arch: the DLL names $dll_id, Gorvale.pdb is $pdb_id"
     # The signed files, as shipped, load and answer under Wine.
     answer=$("$@" "$signed/bin/gorvale-check.exe" gorvale-check 2>&1) || problem "$arch: signed gorvale-check failed"
     [ "${answer//$'\r'/}" = "gorvale-check: running" ] || problem "$arch: signed gorvale-check answered '$answer'"
+    grep -q "scripts/" "$signed/README.md" && problem "$arch/README.md speaks of scripts/, which the archive lacks"
 done
-[ $status -eq 0 ] && echo "unsigned, signed and refused runs: checksums, signatures, symbols and answers hold"
+
+# The installer command of each README, as written: from the top folder of
+# the unpacked archive, and from a tree laid out as the repository is. The
+# installer must install while no viewer.exe runs, refuse while one runs, and
+# refuse when its DLL cannot load (the x64 one).
+command_of() {  # README: its makensis command line
+    sed -n 's/^ *\(makensis -NOCD .*\)$/\1/p' "$1" | head -1
+}
+wine_run=("$@")
+installer_answers() {  # FOLDER EXPECTED_STATUS WHAT
+    local actual=0
+    (cd "$1" && "${wine_run[@]}" viewer-setup.exe /S "/D=C:\\gorvale-package-test\\$RANDOM") >/dev/null 2>&1 || actual=$?
+    [ "$actual" = "$2" ] || problem "$3: the installer exited with $actual, not $2"
+}
+# A viewer.exe that runs until a viewer-done.exe does, and a viewer-done.exe
+# that runs until viewer.exe is gone: copies of gorvale-check.
+archive_top=$(echo signed/files/Gorvale-*-windows)
+tool=$archive_top/x86/bin
+mkdir -p viewer repository/build/windows-x86/bin repository/files "$archive_top/files"
+cp "$tool/gorvale-check.exe" viewer/viewer.exe
+cp "$tool/gorvale-check.exe" viewer/viewer-done.exe
+cp "$tool/Gorvale.dll" viewer/
+ln -s "$source/examples" repository/examples
+cp "$tool/Gorvale.dll" repository/build/windows-x86/bin/
+echo "installed" | tee repository/files/viewer.txt >"$archive_top/files/viewer.txt"
+for tree in "$archive_top:$archive_top/x86/README.md" "repository:$source/README.md"; do
+    folder=${tree%%:*} readme=${tree#*:}
+    command=$(command_of "$readme")
+    [ -n "$command" ] || { problem "$readme has no makensis command"; continue; }
+    (cd "$folder" && eval "$command" >makensis.log 2>&1) || problem "$readme: '$command' failed: $(cat "$folder/makensis.log")"
+    installer_answers "$folder" 0 "$readme, no viewer running"
+    "${wine_run[@]}" viewer/viewer.exe --wait viewer-done --timeout 120 >/dev/null 2>&1 &
+    background+=($!)
+    "${wine_run[@]}" "$tool/gorvale-check.exe" --wait viewer.exe --timeout 60 >/dev/null 2>&1 \
+        || problem "viewer.exe did not start"
+    installer_answers "$folder" 3 "$readme, viewer running"
+    "${wine_run[@]}" viewer/viewer-done.exe --wait-gone viewer.exe --timeout 60 >/dev/null 2>&1 \
+        || problem "viewer.exe did not end"
+done
+(cd "$archive_top" && eval "$(command_of x86/README.md | sed 's|x86/bin/Gorvale.dll|x64/bin/Gorvale.dll|')" >/dev/null 2>&1) \
+    || problem "makensis refused the x64 DLL"
+installer_answers "$archive_top" 4 "the x64 DLL packed by mistake"
+
+[ $status -eq 0 ] && echo "unsigned, signed, time-stamped and refused runs: checksums, signatures, time stamps," \
+    "symbols, repeatable signed archives and the README's installer hold"
 exit $status
