@@ -20,6 +20,23 @@ struct LoadedLibrary
     ~LoadedLibrary() { FreeLibrary(module); }
 };
 
+// The base that the file of the DLL beside this program asks for.
+ULONG_PTR PreferredBase()
+{
+    char path[MAX_PATH];
+    std::string dll(path, GetModuleFileNameA(NULL, path, MAX_PATH));
+    dll = dll.substr(0, dll.find_last_of('\\') + 1) + "Gorvale.dll";
+    IMAGE_DOS_HEADER dos = {};
+    IMAGE_NT_HEADERS headers = {};
+    HANDLE file = CreateFileA(dll.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    DWORD read = 0;
+    if (file != INVALID_HANDLE_VALUE && ReadFile(file, &dos, sizeof dos, &read, NULL)
+        && SetFilePointer(file, dos.e_lfanew, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER)
+        ReadFile(file, &headers, sizeof headers, &read, NULL);
+    CloseHandle(file);
+    return headers.OptionalHeader.ImageBase;
+}
+
 TEST(LoadUnload, ExportsResolveByNameAndByOrdinal)
 {
     LoadedLibrary library;
@@ -46,6 +63,37 @@ TEST(LoadUnload, ReloadingStartsWithAnEmptySnapshot)
         EXPECT_EQ(library.findProcess("load-unload-tests"), 1);
     }
     EXPECT_EQ(GetModuleHandleA("Gorvale.dll"), nullptr);
+}
+
+// The DLL carries relocation data, so a loader may place it anywhere, and it
+// must answer from there: any loader moves it when its preferred base is
+// taken, as here.
+TEST(LoadUnload, AnswersWhenItsPreferredBaseIsTaken)
+{
+    const ULONG_PTR preferred = PreferredBase();
+    ASSERT_NE(preferred, 0u);
+    void* taken = VirtualAlloc(reinterpret_cast<void*>(preferred), 0x10000, MEM_RESERVE, PAGE_NOACCESS);
+    {
+        LoadedLibrary library;
+        ASSERT_NE(library.findProcess, nullptr);
+        EXPECT_NE(reinterpret_cast<ULONG_PTR>(library.module), preferred);
+        EXPECT_EQ(library.refreshProcessList(), 1);
+        EXPECT_EQ(library.findProcess("load-unload-tests"), 1);
+    }
+    if (taken)
+        VirtualFree(taken, 0, MEM_RELEASE);
+}
+
+// Windows moves a DLL marked for ASLR away from its preferred base by itself;
+// Wine keeps the base when it is free.
+TEST(LoadUnload, AnswersWhereAslrPlacesIt)
+{
+    LoadedLibrary library;
+    ASSERT_NE(library.findProcess, nullptr);
+    if (reinterpret_cast<ULONG_PTR>(library.module) == PreferredBase())
+        GTEST_SKIP() << "this loader kept the preferred base: it shows no ASLR";
+    EXPECT_EQ(library.refreshProcessList(), 1);
+    EXPECT_EQ(library.findProcess("load-unload-tests"), 1);
 }
 
 TEST(LoadUnload, ManyCyclesEachWithARefreshAndALookup)

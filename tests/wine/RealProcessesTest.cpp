@@ -103,7 +103,8 @@ TEST(CodePage932, DoubleByteNamesAreComparedCharacterByCharacter)
 // caller in it fetches "??zq.exe", which no query matches, "??zq" least of all.
 TEST(RealProcesses, CharactersTheCodePageLostNeverMatch)
 {
-    ASSERT_EQ(GetACP(), 1252u) << "run this test with LC_ALL=C.UTF-8";
+    if (GetACP() != 1252)
+        GTEST_SKIP() << "needs code page 1252 (under Wine, LC_ALL=C.UTF-8); this one is " << GetACP();
     for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
     {
         HelperProcess helper(std::wstring(L"\u8868\u793Azq"), image);

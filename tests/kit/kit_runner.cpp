@@ -1,0 +1,518 @@
+// The test kit's runner. It runs every suite of the kit natively, over each
+// DLL the kit holds (the MSVC toolchain's, which ships, and MinGW's), or over
+// one DLL given with --dll, for each architecture this Windows can run. Each
+// suite leaves its GoogleTest XML and its output in the output folder; the run
+// ends with "N passed, N failed, N skipped" and exits 0 only when nothing
+// failed. A suite whose program cannot start or crashes counts as failed.
+//   kit-runner [--arch x86|x64] [--dll PATH] [--suite NAME]... [--out DIR]
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char Usage[] =
+    "Usage: run-tests.cmd [--arch x86|x64] [--dll PATH] [--suite NAME]... [--out DIR]\n"
+    "  --arch x86|x64  only this architecture (default: every one this Windows runs)\n"
+    "  --dll PATH      the suites over this Gorvale.dll instead of the kit's own\n"
+    "  --suite NAME    only this suite (real-dll-tests, code-page-932, utf-8,\n"
+    "                  load-unload, msvc-caller, msvc-caller-stdcall,\n"
+    "                  guard-caller, cet-strict); may be given again\n"
+    "  --out DIR       where the results go (default: results beside this kit)\n";
+
+const DWORD SuiteTimeoutMs = 20 * 60 * 1000;
+
+struct Tally
+{
+    int passed = 0;
+    int failed = 0;
+    int skipped = 0;
+};
+
+struct Options
+{
+    std::wstring arch;  // empty: every architecture this Windows runs
+    std::wstring dll;   // empty: the kit's own DLLs
+    std::vector<std::wstring> suites;
+    std::wstring out;
+};
+
+// The DLL and its programs, in one folder.
+struct Target
+{
+    std::wstring arch;
+    std::wstring label;   // "msvc", "mingw" or "given"
+    std::wstring folder;  // with a trailing backslash
+};
+
+std::string Narrow(const std::wstring& text)
+{
+    std::string narrow(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, NULL, 0, NULL, NULL), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &narrow[0], static_cast<int>(narrow.size()), NULL, NULL);
+    return narrow.c_str();
+}
+
+std::wstring KitFolder()
+{
+    wchar_t path[MAX_PATH];
+    std::wstring self(path, GetModuleFileNameW(NULL, path, MAX_PATH));
+    return self.substr(0, self.find_last_of(L'\\') + 1);
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The version Windows runs, whatever this program's manifest says.
+DWORD WindowsBuild()
+{
+    typedef LONG(WINAPI * RtlGetVersionFunction)(OSVERSIONINFOW*);
+    auto rtlGetVersion = reinterpret_cast<RtlGetVersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlGetVersion")));
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    return rtlGetVersion && rtlGetVersion(&version) == 0 ? version.dwBuildNumber : 0;
+}
+
+// x64 programs run on 64-bit Windows for x64, and on Windows 11 for ARM64,
+// which emulates x64.
+bool RunsX64()
+{
+    typedef BOOL(WINAPI * IsWow64Process2Function)(HANDLE, USHORT*, USHORT*);
+    auto isWow64Process2 = reinterpret_cast<IsWow64Process2Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process2")));
+    USHORT process = 0, native = 0;
+    if (isWow64Process2 && isWow64Process2(GetCurrentProcess(), &process, &native))
+        return native == IMAGE_FILE_MACHINE_AMD64 || (native == 0xAA64 && WindowsBuild() >= 22000);
+    BOOL wow64 = FALSE;
+    return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+// "x86" or "x64" from a PE file's header, or empty.
+std::wstring ArchitectureOf(const std::wstring& file)
+{
+    HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (handle == INVALID_HANDLE_VALUE)
+        return L"";
+    IMAGE_DOS_HEADER dos = {};
+    IMAGE_FILE_HEADER header = {};
+    DWORD signature = 0, read = 0;
+    bool ok = ReadFile(handle, &dos, sizeof dos, &read, NULL) && read == sizeof dos
+           && SetFilePointer(handle, dos.e_lfanew, NULL, FILE_BEGIN) != INVALID_SET_FILE_POINTER
+           && ReadFile(handle, &signature, sizeof signature, &read, NULL) && signature == IMAGE_NT_SIGNATURE
+           && ReadFile(handle, &header, sizeof header, &read, NULL) && read == sizeof header;
+    CloseHandle(handle);
+    if (!ok)
+        return L"";
+    return header.Machine == IMAGE_FILE_MACHINE_I386 ? L"x86" : header.Machine == IMAGE_FILE_MACHINE_AMD64 ? L"x64" : L"";
+}
+
+bool CopyFolder(const std::wstring& from, const std::wstring& to)
+{
+    CreateDirectoryW(to.c_str(), NULL);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((from + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = true;
+    do
+    {
+        std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ok = CopyFolder(from + name + L"\\", to + name + L"\\") && ok;
+        else
+            ok = CopyFileW((from + name).c_str(), (to + name).c_str(), FALSE) && ok;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return ok;
+}
+
+void WriteFile(const std::wstring& path, const std::string& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    DWORD written = 0;
+    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
+    CloseHandle(file);
+}
+
+std::string ReadFile(const std::wstring& path)
+{
+    std::string text;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return text;
+    char buffer[65536];
+    DWORD read = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &read, NULL) && read > 0)
+        text.append(buffer, read);
+    CloseHandle(file);
+    return text;
+}
+
+std::string XmlEscaped(const std::string& text)
+{
+    std::string escaped;
+    for (char c : text)
+        escaped += c == '&' ? "&amp;" : c == '<' ? "&lt;" : c == '>' ? "&gt;" : c == '"' ? "&quot;" : std::string(1, c);
+    return escaped;
+}
+
+// The XML of a suite that is one check, in GoogleTest's form.
+void WriteOneCaseXml(const std::wstring& path, const std::string& name, const char* failure, const char* skipped)
+{
+    std::string testcase = "<testcase name=\"" + name + "\" classname=\"kit\" status=\"run\" result=\""
+                         + (skipped ? "skipped" : "completed") + "\">";
+    if (failure)
+        testcase += "<failure message=\"" + XmlEscaped(failure) + "\"/>";
+    if (skipped)
+        testcase += "<skipped message=\"" + XmlEscaped(skipped) + "\"/>";
+    std::string counts = std::string(" tests=\"1\" failures=\"") + (failure ? "1" : "0") + "\" skipped=\""
+                       + (skipped ? "1" : "0") + "\"";
+    WriteFile(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites" + counts + " name=\"" + name
+                        + "\">\n<testsuite name=\"" + name + "\"" + counts + ">\n" + testcase
+                        + "</testcase>\n</testsuite>\n</testsuites>\n");
+}
+
+// Each <testcase> of a GoogleTest XML: failed when it holds a <failure>,
+// skipped when not run.
+Tally TallyOfXml(const std::string& xml)
+{
+    Tally tally;
+    for (size_t at = xml.find("<testcase "); at != std::string::npos; at = xml.find("<testcase ", at + 1))
+    {
+        size_t tagEnd = xml.find('>', at);
+        std::string tag = xml.substr(at, tagEnd - at);
+        size_t end = tag.back() == '/' ? tagEnd : xml.find("</testcase>", at);
+        std::string body = xml.substr(at, end - at);
+        if (body.find("<failure") != std::string::npos)
+            ++tally.failed;
+        else if (tag.find("result=\"skipped\"") != std::string::npos || tag.find("status=\"notrun\"") != std::string::npos)
+            ++tally.skipped;
+        else
+            ++tally.passed;
+    }
+    return tally;
+}
+
+// Starts a program with its output going to a log; returns how it ended.
+struct Run
+{
+    bool started = false;
+    bool finished = false;
+    DWORD status = 0;
+    DWORD error = 0;
+};
+
+Run RunProgram(const std::wstring& commandLine, const std::wstring& log,
+               STARTUPINFOEXW* extended = nullptr, bool (*beforeResume)(HANDLE, std::string&) = nullptr,
+               std::string* refusal = nullptr)
+{
+    Run run;
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, NULL, TRUE};
+    HANDLE output = CreateFileW(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_ALWAYS, 0, NULL);
+    STARTUPINFOEXW startup = {};
+    if (extended)
+        startup = *extended;
+    startup.StartupInfo.cb = extended ? sizeof startup : sizeof startup.StartupInfo;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.StartupInfo.hStdOutput = output;
+    startup.StartupInfo.hStdError = output;
+    PROCESS_INFORMATION process = {};
+    std::wstring line = commandLine;
+    DWORD flags = CREATE_SUSPENDED | (extended ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    // The results folder as the current one: it holds no DLL that the
+    // loader, which looks there too, could take for the one under test.
+    std::wstring current = log.substr(0, log.find_last_of(L'\\') + 1);
+    run.started = CreateProcessW(NULL, &line[0], NULL, NULL, TRUE, flags, NULL, current.c_str(),
+                                 &startup.StartupInfo, &process);
+    run.error = GetLastError();
+    CloseHandle(output);
+    if (!run.started)
+        return run;
+    if (beforeResume && !beforeResume(process.hProcess, *refusal))
+    {
+        TerminateProcess(process.hProcess, 1);
+        run.started = false;
+    }
+    else
+    {
+        ResumeThread(process.hThread);
+        if (WaitForSingleObject(process.hProcess, SuiteTimeoutMs) == WAIT_OBJECT_0)
+            run.finished = GetExitCodeProcess(process.hProcess, &run.status);
+        else
+            TerminateProcess(process.hProcess, 1);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return run;
+}
+
+// Strict CET shadow stacks, as PROCESS_CREATION_MITIGATION_POLICY2_CET_USER_
+// SHADOW_STACKS_STRICT_MODE asks; the process must really have them.
+const DWORD64 CetShadowStacksStrictMode = 3ull << 28;
+const int ProcessUserShadowStackPolicy = 15;
+const DWORD ShadowStackEnabled = 0x1, ShadowStackStrictMode = 0x10;
+
+bool HasStrictShadowStacks(HANDLE process, std::string& refusal)
+{
+    typedef BOOL(WINAPI * GetProcessMitigationPolicyFunction)(HANDLE, int, PVOID, SIZE_T);
+    auto getPolicy = reinterpret_cast<GetProcessMitigationPolicyFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetProcessMitigationPolicy")));
+    DWORD flags = 0;
+    if (!getPolicy || !getPolicy(process, ProcessUserShadowStackPolicy, &flags, sizeof flags)
+        || (flags & (ShadowStackEnabled | ShadowStackStrictMode)) != (ShadowStackEnabled | ShadowStackStrictMode))
+    {
+        refusal = "this Windows did not give the process strict CET shadow stacks (a processor without CET, "
+                  "a Windows without them, or not Windows)";
+        return false;
+    }
+    return true;
+}
+
+class Runner
+{
+public:
+    Runner(const Options& options) : options_(options) {}
+
+    int Run();
+
+private:
+    bool Wanted(const wchar_t* suite) const
+    {
+        if (options_.suites.empty())
+            return true;
+        for (const std::wstring& wanted : options_.suites)
+            if (wanted == suite)
+                return true;
+        return false;
+    }
+
+    std::wstring ResultPath(const Target& target, const wchar_t* suite, const wchar_t* extension) const
+    {
+        return options_.out + target.arch + L"-" + target.label + L"-" + suite + extension;
+    }
+
+    void Report(const Target& target, const wchar_t* suite, const Tally& tally, const std::string& note)
+    {
+        total_.passed += tally.passed;
+        total_.failed += tally.failed;
+        total_.skipped += tally.skipped;
+        std::printf("[%s %s] %-20s %d passed, %d failed, %d skipped%s%s\n", Narrow(target.arch).c_str(),
+                    Narrow(target.label).c_str(), Narrow(suite).c_str(), tally.passed, tally.failed, tally.skipped,
+                    note.empty() ? "" : ": ", note.c_str());
+        std::fflush(stdout);
+    }
+
+    void Skip(const Target& target, const wchar_t* suite, const std::string& why)
+    {
+        WriteOneCaseXml(ResultPath(target, suite, L".xml"), Narrow(suite), nullptr, why.c_str());
+        Tally tally;
+        tally.skipped = 1;
+        Report(target, suite, tally, why);
+    }
+
+    void GoogleTestSuite(const Target& target, const wchar_t* suite, const wchar_t* program, const std::wstring& filter)
+    {
+        std::wstring xml = ResultPath(target, suite, L".xml");
+        DeleteFileW(xml.c_str());
+        ::Run run = RunProgram(L"\"" + target.folder + program + L"\" --gtest_filter=" + filter
+                                           + L" --gtest_output=xml:\"" + xml + L"\"",
+                               ResultPath(target, suite, L".log"));
+        Tally tally = TallyOfXml(ReadFile(xml));
+        std::string note;
+        if (!run.started)
+            note = "could not start, error " + std::to_string(run.error);
+        else if (!run.finished)
+            note = "did not end within " + std::to_string(SuiteTimeoutMs / 60000) + " minutes";
+        else if (run.status != 0 && tally.failed == 0)
+            note = "exit status " + std::to_string(static_cast<long>(run.status)) + " (see the log)";
+        if (!note.empty() && tally.failed == 0)
+            ++tally.failed;  // a crash, or a DLL that does not load, is a failure
+        if (tally.passed + tally.failed + tally.skipped == 0)
+            ++tally.failed, note = "no result";
+        Report(target, suite, tally, note);
+    }
+
+    // A program that checks itself and exits 0 when every check held.
+    void ProgramSuite(const Target& target, const wchar_t* suite, const wchar_t* program,
+                      STARTUPINFOEXW* extended = nullptr, bool (*beforeResume)(HANDLE, std::string&) = nullptr)
+    {
+        std::string refusal;
+        ::Run run = RunProgram(L"\"" + target.folder + program + L"\"", ResultPath(target, suite, L".log"),
+                               extended, beforeResume, &refusal);
+        if (!refusal.empty())
+            return Skip(target, suite, refusal);
+        std::string failure;
+        if (!run.started)
+            failure = "could not start, error " + std::to_string(run.error);
+        else if (!run.finished)
+            failure = "did not end";
+        else if (run.status != 0)
+            failure = "exit status " + std::to_string(static_cast<long>(run.status));
+        WriteOneCaseXml(ResultPath(target, suite, L".xml"), Narrow(suite), failure.empty() ? nullptr : failure.c_str(),
+                        nullptr);
+        Tally tally;
+        (failure.empty() ? tally.passed : tally.failed) = 1;
+        Report(target, suite, tally, failure);
+    }
+
+    void CetStrictSuite(const Target& target)
+    {
+        if (target.arch != L"x64")
+            return Skip(target, L"cet-strict", "Windows gives CET shadow stacks to x64 processes only");
+        SIZE_T size = 0;
+        InitializeProcThreadAttributeList(NULL, 1, 0, &size);
+        std::vector<char> storage(size);
+        auto attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+        DWORD64 policy[2] = {0, CetShadowStacksStrictMode};
+        if (!InitializeProcThreadAttributeList(attributes, 1, 0, &size)
+            || !UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_MITIGATION_POLICY, policy,
+                                          sizeof policy, NULL, NULL))
+            return Skip(target, L"cet-strict", "this Windows takes no CET shadow-stack policy");
+        STARTUPINFOEXW extended = {};
+        extended.lpAttributeList = attributes;
+        ProgramSuite(target, L"cet-strict", L"msvc-caller.exe", &extended, HasStrictShadowStacks);
+        DeleteProcThreadAttributeList(attributes);
+    }
+
+    void RunSuites(const Target& target)
+    {
+        if (!Exists(target.folder + L"Gorvale.dll"))
+        {
+            std::printf("[%s %s] no Gorvale.dll in %s\n", Narrow(target.arch).c_str(), Narrow(target.label).c_str(),
+                        Narrow(target.folder).c_str());
+            ++total_.failed;
+            return;
+        }
+        // The example installer carries the kit's own DLL, not a given one.
+        std::wstring filter = L"-CodePage932.*:Utf8CodePage.*";
+        if (target.label == L"given")
+            filter += L":Callers.Nsis*";
+        if (Wanted(L"real-dll-tests"))
+            GoogleTestSuite(target, L"real-dll-tests", L"real-dll-tests.exe", filter);
+        if (Wanted(L"code-page-932"))
+        {
+            if (GetACP() == 932)
+                GoogleTestSuite(target, L"code-page-932", L"real-dll-tests.exe", L"CodePage932.*");
+            else
+                Skip(target, L"code-page-932", "the ANSI code page is " + std::to_string(GetACP()) + ", not 932");
+        }
+        // Its tests skip themselves where Windows ignores the manifest's code page.
+        if (Wanted(L"utf-8"))
+            GoogleTestSuite(target, L"utf-8", L"real-dll-tests-utf-8.exe", L"Utf8CodePage.*");
+        if (Wanted(L"load-unload"))
+            GoogleTestSuite(target, L"load-unload", L"load-unload-tests.exe", L"*");
+        if (Wanted(L"msvc-caller"))
+            ProgramSuite(target, L"msvc-caller", L"msvc-caller.exe");
+        if (Wanted(L"msvc-caller-stdcall") && target.arch == L"x86")
+            ProgramSuite(target, L"msvc-caller-stdcall", L"msvc-caller-stdcall.exe");
+        if (Wanted(L"guard-caller") && Exists(target.folder + L"guard-caller.exe"))
+            ProgramSuite(target, L"guard-caller", L"guard-caller.exe");
+        if (Wanted(L"cet-strict"))
+            CetStrictSuite(target);
+    }
+
+    Options options_;
+    Tally total_;
+};
+
+int Runner::Run()
+{
+    const std::wstring kit = KitFolder();
+    CreateDirectoryW(options_.out.c_str(), NULL);
+    std::vector<Target> targets;
+    if (!options_.dll.empty())
+    {
+        std::wstring arch = ArchitectureOf(options_.dll);
+        if (arch.empty() || (arch == L"x64" && !RunsX64()))
+        {
+            std::fprintf(stderr, "run-tests: %s is no DLL that this Windows can load\n", Narrow(options_.dll).c_str());
+            return 2;
+        }
+        // The MSVC toolchain's programs, copied into a fresh folder beside the
+        // given DLL and its symbols.
+        wchar_t temp[MAX_PATH];
+        std::wstring folder = std::wstring(temp, GetTempPathW(MAX_PATH, temp)) + L"gorvale-kit-"
+                            + std::to_wstring(GetCurrentProcessId()) + L"-" + arch + L"\\";
+        std::wstring pdb = options_.dll.substr(0, options_.dll.find_last_of(L'.')) + L".pdb";
+        if (!CopyFolder(kit + arch + L"\\msvc\\", folder)
+            || !CopyFileW(options_.dll.c_str(), (folder + L"Gorvale.dll").c_str(), FALSE)
+            || (Exists(pdb) ? !CopyFileW(pdb.c_str(), (folder + L"Gorvale.pdb").c_str(), FALSE)
+                            : !DeleteFileW((folder + L"Gorvale.pdb").c_str())))
+        {
+            std::fprintf(stderr, "run-tests: cannot lay out %s\n", Narrow(folder).c_str());
+            return 2;
+        }
+        targets.push_back({arch, L"given", folder});
+    }
+    else
+    {
+        for (const wchar_t* arch : {L"x86", L"x64"})
+        {
+            if (!options_.arch.empty() && options_.arch != arch)
+                continue;
+            if (std::wstring(arch) == L"x64" && !RunsX64())
+            {
+                std::printf("[x64] not run: this Windows is 32-bit\n");
+                continue;
+            }
+            for (const wchar_t* label : {L"msvc", L"mingw"})
+                targets.push_back({arch, label, kit + arch + L"\\" + label + L"\\"});
+        }
+    }
+    std::printf("Gorvale test kit on Windows build %lu, ANSI code page %u; results in %s\n", WindowsBuild(), GetACP(),
+                Narrow(options_.out).c_str());
+    for (const Target& target : targets)
+        RunSuites(target);
+    std::printf("%d passed, %d failed, %d skipped\n", total_.passed, total_.failed, total_.skipped);
+    return total_.failed == 0 && total_.passed > 0 ? 0 : 1;
+}
+
+bool ParseOptions(int argc, wchar_t** argv, Options& options)
+{
+    options.out = KitFolder() + L"results\\";
+    for (int i = 1; i < argc; ++i)
+    {
+        std::wstring arg = argv[i];
+        bool takesValue = arg == L"--arch" || arg == L"--dll" || arg == L"--suite" || arg == L"--out";
+        if (!takesValue || i + 1 == argc)
+            return false;
+        std::wstring value = argv[++i];
+        if (arg == L"--arch" && value != L"x86" && value != L"x64")
+            return false;
+        if (arg == L"--arch")
+            options.arch = value;
+        else if (arg == L"--suite")
+            options.suites.push_back(value);
+        else
+        {
+            wchar_t full[MAX_PATH];
+            DWORD length = GetFullPathNameW(value.c_str(), MAX_PATH, full, NULL);
+            if (length == 0 || length >= MAX_PATH)
+                return false;
+            (arg == L"--dll" ? options.dll : options.out) = full;
+        }
+    }
+    if (options.out.back() != L'\\')
+        options.out += L'\\';
+    return true;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, options))
+    {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    return Runner(options).Run();
+}
