@@ -6,8 +6,12 @@
 #       changelog, licence, docs/ and examples/;
 #   Gorvale-<version>-windows-symbols.zip  x86/ and x64/ in a folder of that
 #       name: the Gorvale.pdb of each shipped DLL;
-#   SHA256SUMS                             the checksums of both archives.
-# It builds only what ships, in build/package/. Given GORVALE_SIGN_PKCS12 (a
+#   Gorvale-<version>-windows-tests.zip    the test kit: run-tests.cmd and the
+#       test programs beside each DLL of each architecture, x86/msvc (the
+#       shipped DLL), x86/mingw, x64/msvc, x64/mingw;
+#   SHA256SUMS                             the checksums of the archives.
+# What ships it builds alone (-DBUILD_TESTING=OFF), in build/package/; the
+# kit's programs come from test builds beside it. Given GORVALE_SIGN_PKCS12 (a
 # .p12 or .pfx file) and GORVALE_SIGN_PASSWORD, it signs Gorvale.dll and
 # gorvale-check.exe of both architectures (Authenticode, SHA-256) before it
 # archives them, and verifies each signature: with an RFC 3161 time stamp from
@@ -57,13 +61,22 @@ if [ -n "$signer" ]; then
     [ ! -r /etc/ssl/certs/ca-certificates.crt ] || cat /etc/ssl/certs/ca-certificates.crt >>"$work/trusted.pem"
 fi
 
-for preset in windows-x86 windows-x64 clang-cl-x86 clang-cl-x64; do
-    cmake --preset "$preset" -B "$builds/$preset" -DBUILD_TESTING=OFF >/dev/null
-    cmake --build "$builds/$preset" -j"$(nproc)" >/dev/null
+build() {  # PRESET FOLDER [CONFIGURE OPTION...]
+    local preset=$1 folder=$2
+    shift 2
+    cmake --preset "$preset" -B "$builds/$folder" "$@" >/dev/null
+    cmake --build "$builds/$folder" -j"$(nproc)" >/dev/null
+}
+for arch in x86 x64; do
+    build "windows-$arch" "windows-$arch" -DBUILD_TESTING=OFF
+    build "clang-cl-$arch" "clang-cl-$arch" -DBUILD_TESTING=OFF
+    build "clang-cl-$arch" "tests-clang-cl-$arch" -DBUILD_TESTING=ON
+    build "windows-$arch" "tests-windows-$arch" -DBUILD_TESTING=ON \
+        -DGORVALE_MSVC_TOOLCHAIN_BUILD="$builds/tests-clang-cl-$arch"
 done
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/windows-x86/CMakeCache.txt")
 release=Gorvale-$version-windows
-rm -f "$out/$release.zip" "$out/$release-symbols.zip" "$out/SHA256SUMS"
+rm -f "$out/$release"*.zip "$out/SHA256SUMS"
 
 # MinGW's tree first, then the MSVC toolchain's over it: its DLL and import
 # libraries replace MinGW's, gorvale-check stays. The symbols go apart, into
@@ -109,7 +122,20 @@ archive() {  # FOLDER ENTRY ARCHIVE
         && TZ=UTC zip -q -X -D "$out/$3.part" -@ <"$work/entries")
     mv "$out/$3.part" "$out/$3"
 }
+# The test kit: the programs of each test build beside its MinGW DLL and beside
+# the MSVC toolchain's, which is then the one that ships, as signed.
+kit=$work/kit/$release-tests
+for arch in x86 x64; do
+    mkdir -p "$kit/$arch"
+    cp -r "$builds/tests-windows-$arch/bin" "$kit/$arch/mingw"
+    cp -r "$builds/tests-windows-$arch/bin-msvc-toolchain" "$kit/$arch/msvc"
+    cp "$work/$release/$arch/bin/Gorvale.dll" "$work/symbols/$release-symbols/$arch/Gorvale.pdb" "$kit/$arch/msvc/"
+    rm "$kit/$arch"/*/kit-runner.exe
+done
+cp tests/kit/run-tests.cmd tests/kit/run-bench.cmd tests/kit/README.txt "$builds/tests-windows-x86/bin/kit-runner.exe" "$kit/"
+
 archive "$work" "$release" "$release.zip"
 archive "$work/symbols" "$release-symbols" "$release-symbols.zip"
-(cd "$out" && sha256sum "$release.zip" "$release-symbols.zip" >SHA256SUMS)
-echo "Wrote $out/$release.zip, $out/$release-symbols.zip and $out/SHA256SUMS"
+archive "$work/kit" "$release-tests" "$release-tests.zip"
+(cd "$out" && sha256sum "$release.zip" "$release-symbols.zip" "$release-tests.zip" >SHA256SUMS)
+echo "Wrote $out/$release.zip, $out/$release-symbols.zip, $out/$release-tests.zip and $out/SHA256SUMS"

