@@ -459,7 +459,7 @@ int Runner::Run()
                 continue;
             if (std::wstring(arch) == L"x64" && !RunsX64())
             {
-                std::printf("[x64] not run: this Windows is 32-bit\n");
+                std::printf("[x64] not run: this Windows runs no x64 programs\n");
                 continue;
             }
             for (const wchar_t* label : {L"msvc", L"mingw"})

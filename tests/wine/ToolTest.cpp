@@ -346,15 +346,21 @@ TEST(Callers, NsisInstallerThatCannotTellInstallsNothing)
 }
 #endif
 
+// The batch recipe in folder, run by cmd with the given arguments. With /s,
+// cmd takes off only the outer quotes, so that the folder may hold spaces.
+std::string BatchRecipe(const std::string& folder, const std::string& arguments)
+{
+    return "cmd /s /c \"\"" + folder + "wait-for-close.cmd\" " + arguments + "\"";
+}
+
 TEST(Callers, BatchFileWaitsUntilTheProgramIsClosed)
 {
-    const std::string command = "cmd /c " + ProgramDirectory() + "wait-for-close.cmd GvBatchApp ";
     HelperProcess app("GvBatchApp", "idle-helper-other.exe");
     std::string output;
-    EXPECT_EQ(Child("", command + "1").Finish(output), 1u);
+    EXPECT_EQ(Child("", BatchRecipe(ProgramDirectory(), "GvBatchApp 1")).Finish(output), 1u);
     EXPECT_EQ(output, "GvBatchApp is still running; close it and try again.\n");
 
-    Child waiting("", command + "120");
+    Child waiting("", BatchRecipe(ProgramDirectory(), "GvBatchApp 120"));
     EXPECT_FALSE(waiting.ExitsWithin(700));
     app.End();
     output.clear();
@@ -362,13 +368,12 @@ TEST(Callers, BatchFileWaitsUntilTheProgramIsClosed)
     EXPECT_EQ(output, "GvBatchApp is closed.\n");
 
     // Bad arguments are refused at once, without waiting.
-    const std::string recipe = "cmd /c " + ProgramDirectory() + "wait-for-close.cmd";
-    for (const char* arguments : {"", " \"\" 1", " GvBatchApp soon", " GvBatchApp 1x", " GvBatchApp 86401",
-                                  " GvBatchApp 99999999999", " GvBatchApp \"1&echo ran\""})
+    for (const char* arguments : {"", "\"\" 1", "GvBatchApp soon", "GvBatchApp 1x", "GvBatchApp 86401",
+                                  "GvBatchApp 99999999999", "GvBatchApp \"1&echo ran\""})
     {
         output.clear();
         ULONGLONG start = GetTickCount64();
-        EXPECT_EQ(Child("", recipe + arguments).Finish(output), 2u) << arguments;
+        EXPECT_EQ(Child("", BatchRecipe(ProgramDirectory(), arguments)).Finish(output), 2u) << arguments;
         EXPECT_LT(GetTickCount64() - start, 30000u) << arguments;
         EXPECT_EQ(output.rfind("Usage: wait-for-close.cmd NAME [SECONDS]\n", 0), 0u) << arguments << ": " << output;
     }
@@ -377,19 +382,18 @@ TEST(Callers, BatchFileWaitsUntilTheProgramIsClosed)
 // A name is only ever data: it runs nothing, redirects nothing, expands nothing.
 TEST(Callers, BatchFileTakesEveryCharacterOfANameLiterally)
 {
-    const std::string recipe = "cmd /c " + ProgramDirectory() + "wait-for-close.cmd \"";
     const std::string createdByRedirection = TemporaryPath("gorvale-batch-y");
     for (const std::string& name : std::vector<std::string>{"R&D tool", "a|more", "a<nul", "x>" + createdByRedirection,
                                                             "a^b", "(a) ;b,c=d"})
     {
         std::string output;
-        EXPECT_EQ(Child("", recipe + name + "\" 0").Finish(output), 0u) << name;
+        EXPECT_EQ(Child("", BatchRecipe(ProgramDirectory(), "\"" + name + "\" 0")).Finish(output), 0u) << name;
         EXPECT_EQ(output, name + " is closed.\n");
     }
     EXPECT_EQ(GetFileAttributesA(createdByRedirection.c_str()), INVALID_FILE_ATTRIBUTES);
     // Wine's cmd drops a '%' from an expanded argument, which Windows keeps.
     std::string output;
-    EXPECT_EQ(Child("", recipe + "50%\" 0").Finish(output), 0u);
+    EXPECT_EQ(Child("", BatchRecipe(ProgramDirectory(), "\"50%\" 0")).Finish(output), 0u);
     EXPECT_TRUE(output == "50% is closed.\n" || output == "50 is closed.\n") << output;
 }
 
@@ -398,7 +402,7 @@ TEST(Callers, BatchFileTakesEveryCharacterOfANameLiterally)
 // the tool are copied into a folder, with each of the stand-ins for the DLL.
 TEST(Callers, BatchFileCannotTellWithoutAWorkingTool)
 {
-    const std::string folder = TemporaryPath("gorvale-batch") + "\\";
+    const std::string folder = TemporaryPath("gorvale batch") + "\\";  // a space, as in many a user's folder
     const std::string dll = folder + "Gorvale.dll";
     CreateDirectoryA(folder.c_str(), NULL);
     ASSERT_TRUE(CopyFileA((ProgramDirectory() + "wait-for-close.cmd").c_str(), (folder + "wait-for-close.cmd").c_str(), FALSE));
@@ -419,7 +423,7 @@ TEST(Callers, BatchFileCannotTellWithoutAWorkingTool)
         if (c.dll && *c.dll)
             ASSERT_TRUE(CopyFileA((ProgramDirectory() + "stand-ins\\" + c.dll + "\\Gorvale.dll").c_str(), dll.c_str(), FALSE));
         std::string output;
-        EXPECT_EQ(Child("", "cmd /c " + folder + "wait-for-close.cmd GvBatchApp 0").Finish(output), 2u) << output;
+        EXPECT_EQ(Child("", BatchRecipe(folder, "GvBatchApp 0")).Finish(output), 2u) << output;
         EXPECT_EQ(output.rfind(std::string("Cannot tell whether GvBatchApp is running") + c.says, 0), 0u) << output;
     }
     SetCurrentDirectoryA(previousFolder);
