@@ -20,11 +20,10 @@ wine "$@" <&0 >"$output" 2>"$errors" &
 program=$!
 # A background job ignores Ctrl-C: pass an interruption on to the program.
 trap 'kill $program 2>/dev/null' INT TERM
-tail -s 0.1 -n +1 -f --pid=$program "$output" &
-follow_output=$!
-tail -s 0.1 -n +1 -f --pid=$program "$errors" >&2 &
-follow_errors=$!
+follow() { tail -s 0.1 -n +1 -f --pid="$program" "$1"; }
+follow "$output" &
+follow "$errors" >&2 &
 status=0
-wait $program || status=$?
-wait $follow_output $follow_errors
+wait "$program" || status=$?
+wait
 exit $status
