@@ -133,6 +133,7 @@ for arch in x86 x64; do
     rm "$kit/$arch"/*/kit-runner.exe
 done
 cp tests/kit/run-tests.cmd tests/kit/run-bench.cmd tests/kit/README.txt "$builds/tests-windows-x86/bin/kit-runner.exe" "$kit/"
+cp "$builds/tests-windows-x64/bin/kit-runner.exe" "$kit/kit-runner-x64.exe"
 
 archive "$work" "$release" "$release.zip"
 archive "$work/symbols" "$release-symbols" "$release-symbols.zip"

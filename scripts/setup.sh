@@ -82,6 +82,53 @@ FETCH
     echo "$actionlint_version" >"$actionlint_dir/version"
 fi
 
+# 32-bit x86 programs (Wine's 32-bit loader among them): where this host runs
+# none, or where GORVALE_EMULATE_X86=1 asks, they are handed to Debian's
+# qemu-user through binfmt_misc. qemu 10 starts a 32-bit Wine process in about
+# a second and a half; bookworm's own 7.2 takes nearly a minute. Undo with
+#   echo -1 | sudo tee /proc/sys/fs/binfmt_misc/qemu-i386
+emulate_x86() {  # sets the emulation up, or says why it cannot and fails
+    local codename package=qemu-user entry=/proc/sys/fs/binfmt_misc/qemu-i386
+    if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
+        echo "without root or sudo no emulator can be set up"
+        return 1
+    fi
+    if ! dpkg --compare-versions "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" ge 1:10; then
+        codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+        if [ "$codename" = bookworm ]; then
+            package=qemu-user/bookworm-backports  # this package alone from backports
+            grep -rqs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d \
+                || printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm-backports' \
+                       'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' \
+                    | "${as_root[@]}" tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
+            "${as_root[@]}" apt-get update -q >/dev/null 2>&1 || true
+        fi
+        "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+            "$package" >/dev/null 2>&1 || { echo "apt-get could not install $package"; return 1; }
+    fi
+    [ -e /proc/sys/fs/binfmt_misc/register ] \
+        || "${as_root[@]}" mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null \
+        || { echo "this host has no binfmt_misc to hand them to qemu"; return 1; }
+    # Debian's own entry for i386 ELF files, pinned to the qemu installed now.
+    [ ! -e $entry ] || echo -1 | "${as_root[@]}" tee $entry >/dev/null
+    "${as_root[@]}" tee /proc/sys/fs/binfmt_misc/register </usr/share/qemu/binfmt.d/qemu-i386.conf >/dev/null \
+        || { echo "binfmt_misc refused the entry for qemu-i386"; return 1; }
+    echo "installed qemu-user $(dpkg-query -W -f='${Version}' qemu-user) and registered it with binfmt_misc" \
+         "for 32-bit x86 ELF files: now $(bash "$here/x86-host.sh")"
+}
+here=$(cd "$(dirname "$0")" && pwd)
+x86=$(bash "$here/x86-host.sh")
+if [ "${x86%%:*}" = none ] && [ $# -eq 0 ]; then
+    if done=$(emulate_x86); then
+        echo "setup.sh: ${x86#none: }; $done"
+    else
+        echo "setup.sh: ${x86#none: }, and $done: 32-bit tests will be skipped"
+    fi
+elif [ "${x86%%:*}" = native ] && [ "${GORVALE_EMULATE_X86:-}" = 1 ]; then
+    done=$(emulate_x86) || { echo "setup.sh: GORVALE_EMULATE_X86=1, but $done" >&2; exit 1; }
+    echo "setup.sh: GORVALE_EMULATE_X86=1 asks for 32-bit x86 programs to run emulated; $done"
+fi
+
 if [ "${1:-}" = --path ]; then
     path_dir=$2
     rm -rf "$path_dir"

@@ -5,6 +5,13 @@
 # prompts or debug chatter, but with the loader's errors, such as a DLL that
 # is not found. Exits with the program's status.
 #
+# A 64-bit program, or one of Wine's own (wineboot, cmd), starts under Wine's
+# 64-bit loader: Debian's `wine` picks the 32-bit one whenever wine32 is
+# installed, and a host that runs no 32-bit x86 code cannot start that. There
+# a 32-bit program is not run: the script says why and exits 77, which the
+# tests count as skipped. The programs find how this host runs 32-bit code
+# (native, emulated or none, from x86-host.sh) in GORVALE_X86_HOST.
+#
 # Wine's own background processes (services, the desktop) start from whichever
 # program first needs them, inherit its output and outlive it. Whoever reads
 # this script's output (ctest, a pipe) would then wait for them, not for the
@@ -14,9 +21,20 @@ WINEPREFIX=$(realpath -m -- "$1")
 export WINEPREFIX
 shift
 export WINEDEBUG=-all,err+module WINEDLLOVERRIDES="mscoree,mshtml="
+x86=$(bash "$(dirname "$0")/x86-host.sh")
+export GORVALE_X86_HOST=${x86%%:*}
+# The machine in the program's PE header: 14c for x86, 8664 for x64.
+machine=$(od -An -tx2 -N2 -j $(($(od -An -tu4 -N4 -j60 "$1" 2>/dev/null || echo 0) + 4)) "$1" 2>/dev/null | tr -d ' ') || true
+loader=wine
+if [ "$machine" != 014c ] && [ -x /usr/lib/wine/wine64 ]; then
+    loader=/usr/lib/wine/wine64
+elif [ "$GORVALE_X86_HOST" = none ]; then
+    echo "wine-run.sh: skipped, $1 is a 32-bit program and ${x86#none: }" >&2
+    exit 77
+fi
 output=$(mktemp) errors=$(mktemp)
 trap 'rm -f "$output" "$errors"' EXIT
-wine "$@" <&0 >"$output" 2>"$errors" &
+"$loader" "$@" <&0 >"$output" 2>"$errors" &
 program=$!
 # A background job ignores Ctrl-C: pass an interruption on to the program.
 trap 'kill $program 2>/dev/null' INT TERM

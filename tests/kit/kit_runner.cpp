@@ -45,6 +45,7 @@ struct Target
     std::wstring arch;
     std::wstring label;   // "msvc", "mingw" or "given"
     std::wstring folder;  // with a trailing backslash
+    std::string notRun;   // why this Windows cannot run it, or empty
 };
 
 std::string Narrow(const std::wstring& text)
@@ -89,6 +90,31 @@ bool RunsX64()
         return native == IMAGE_FILE_MACHINE_AMD64 || (native == 0xAA64 && WindowsBuild() >= 22000);
     BOOL wow64 = FALSE;
     return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+}
+
+// How Wine's host runs 32-bit x86 code: "native", "emulated", "none", or
+// empty where no scripts/wine-run.sh started the kit.
+std::wstring WineHostRunsX86()
+{
+    wchar_t host[16];
+    DWORD length = GetEnvironmentVariableW(L"GORVALE_X86_HOST", host, 16);
+    return length < 16 ? std::wstring(host, length) : L"";
+}
+
+// x86 programs run everywhere but on a 64-bit Windows without WoW64 for x86,
+// or under Wine on a host that runs no 32-bit x86 code, which Wine cannot tell
+// and scripts/wine-run.sh says in GORVALE_X86_HOST.
+bool RunsX86()
+{
+    if (sizeof(void*) == 4)
+        return true;
+    if (WineHostRunsX86() == L"none")
+        return false;
+    typedef HRESULT(WINAPI * IsWow64GuestMachineSupportedFunction)(USHORT, BOOL*);
+    auto isSupported = reinterpret_cast<IsWow64GuestMachineSupportedFunction>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64GuestMachineSupported")));
+    BOOL supported = TRUE;
+    return !isSupported || FAILED(isSupported(IMAGE_FILE_MACHINE_I386, &supported)) || supported;
 }
 
 // "x86" or "x64" from a PE file's header, or empty.
@@ -293,6 +319,17 @@ private:
         return false;
     }
 
+    // A wanted suite that this Windows cannot run counts as skipped.
+    bool Runs(const Target& target, const wchar_t* suite)
+    {
+        if (!Wanted(suite))
+            return false;
+        if (target.notRun.empty())
+            return true;
+        Skip(target, suite, target.notRun);
+        return false;
+    }
+
     std::wstring ResultPath(const Target& target, const wchar_t* suite, const wchar_t* extension) const
     {
         return options_.out + target.arch + L"-" + target.label + L"-" + suite + extension;
@@ -394,11 +431,11 @@ private:
         std::wstring filter = L"-CodePage932.*:Utf8CodePage.*";
         if (target.label == L"given")
             filter += L":Callers.Nsis*";
-        if (Wanted(L"real-dll-tests"))
+        if (Runs(target, L"real-dll-tests"))
             GoogleTestSuite(target, L"real-dll-tests", L"real-dll-tests.exe", filter);
         if (Wanted(L"real-dll-tests") && target.label == L"given")
             Skip(target, L"nsis-installer", "the example installer carries the kit's own DLL, not the one given");
-        if (Wanted(L"code-page-932"))
+        if (Runs(target, L"code-page-932"))
         {
             if (GetACP() == 932)
                 GoogleTestSuite(target, L"code-page-932", L"real-dll-tests.exe", L"CodePage932.*");
@@ -406,17 +443,17 @@ private:
                 Skip(target, L"code-page-932", "the ANSI code page is " + std::to_string(GetACP()) + ", not 932");
         }
         // Its tests skip themselves where Windows ignores the manifest's code page.
-        if (Wanted(L"utf-8"))
+        if (Runs(target, L"utf-8"))
             GoogleTestSuite(target, L"utf-8", L"real-dll-tests-utf-8.exe", L"Utf8CodePage.*");
-        if (Wanted(L"load-unload"))
+        if (Runs(target, L"load-unload"))
             GoogleTestSuite(target, L"load-unload", L"load-unload-tests.exe", L"*");
-        if (Wanted(L"msvc-caller"))
+        if (Runs(target, L"msvc-caller"))
             ProgramSuite(target, L"msvc-caller", L"msvc-caller.exe");
-        if (Wanted(L"msvc-caller-stdcall") && target.arch == L"x86")
+        if (target.arch == L"x86" && Runs(target, L"msvc-caller-stdcall"))
             ProgramSuite(target, L"msvc-caller-stdcall", L"msvc-caller-stdcall.exe");
-        if (Wanted(L"guard-caller") && Exists(target.folder + L"guard-caller.exe"))
+        if (Exists(target.folder + L"guard-caller.exe") && Runs(target, L"guard-caller"))
             ProgramSuite(target, L"guard-caller", L"guard-caller.exe");
-        if (Wanted(L"cet-strict"))
+        if (Runs(target, L"cet-strict"))
             CetStrictSuite(target);
     }
 
@@ -432,7 +469,7 @@ int Runner::Run()
     if (!options_.dll.empty())
     {
         std::wstring arch = ArchitectureOf(options_.dll);
-        if (arch.empty() || (arch == L"x64" && !RunsX64()))
+        if (arch.empty() || (arch == L"x64" ? !RunsX64() : !RunsX86()))
         {
             std::fprintf(stderr, "run-tests: %s is no DLL that this Windows can load\n", Narrow(options_.dll).c_str());
             return 2;
@@ -451,7 +488,7 @@ int Runner::Run()
             std::fprintf(stderr, "run-tests: cannot lay out %s\n", Narrow(folder).c_str());
             return 2;
         }
-        targets.push_back({arch, L"given", folder});
+        targets.push_back({arch, L"given", folder, ""});
     }
     else
     {
@@ -459,16 +496,17 @@ int Runner::Run()
         {
             if (!options_.arch.empty() && options_.arch != arch)
                 continue;
-            if (std::wstring(arch) == L"x64" && !RunsX64())
-            {
-                std::printf("[x64] not run: this Windows runs no x64 programs\n");
-                continue;
-            }
+            bool x64 = std::wstring(arch) == L"x64";
+            std::string notRun;
+            if (x64 ? !RunsX64() : !RunsX86())
+                notRun = x64 ? "this Windows runs no x64 programs" : "this Windows runs no x86 programs";
             for (const wchar_t* label : {L"msvc", L"mingw"})
-                targets.push_back({arch, label, kit + arch + L"\\" + label + L"\\"});
+                targets.push_back({arch, label, kit + arch + L"\\" + label + L"\\", notRun});
         }
     }
-    std::printf("Gorvale test kit on Windows build %lu, ANSI code page %u; results in %s\n", WindowsBuild(), GetACP(),
+    std::string host = Narrow(WineHostRunsX86());
+    std::printf("Gorvale test kit on Windows build %lu, ANSI code page %u%s%s; results in %s\n", WindowsBuild(),
+                GetACP(), host.empty() ? "" : "; 32-bit x86 code on Wine's host: ", host.c_str(),
                 Narrow(options_.out).c_str());
     for (const Target& target : targets)
         RunSuites(target);

@@ -1,6 +1,8 @@
 #include "HelperProcess.h"
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 std::string ProgramDirectory()
@@ -22,6 +24,12 @@ std::wstring Wide(const std::string& text)
     std::wstring wide(MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, NULL, 0), L'\0');
     MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], static_cast<int>(wide.size()));
     return wide.c_str();
+}
+
+bool OtherBitnessRuns()
+{
+    const char* host = std::getenv("GORVALE_X86_HOST");
+    return sizeof(void*) == 4 || !host || std::strcmp(host, "none") != 0;
 }
 
 namespace {
@@ -67,8 +75,15 @@ HelperProcess::HelperProcess(const std::wstring& name, const char* image, const 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    BOOL created = CreateProcessW(copy_.c_str(), &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started);
-    DWORD error = GetLastError();
+    // Under heavy load Wine now and then fails to bring a new process up
+    // (ERROR_INTERNAL_ERROR); that says nothing of the library, so try again.
+    BOOL created = FALSE;
+    DWORD error = ERROR_INTERNAL_ERROR;
+    for (int tries = 0; !created && error == ERROR_INTERNAL_ERROR && tries < 3; ++tries)
+    {
+        created = CreateProcessW(copy_.c_str(), &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started);
+        error = GetLastError();
+    }
     DWORD waited = WAIT_FAILED;
     if (created)
     {

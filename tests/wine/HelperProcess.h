@@ -15,6 +15,14 @@ std::string TemporaryPath(const std::string& name);
 // Text in the ANSI code page as UTF-16.
 std::wstring Wide(const std::string& text);
 
+// Whether a helper of the other bitness can start: not from a 64-bit program
+// under Wine on a host that runs no 32-bit x86 code, as scripts/wine-run.sh
+// says in GORVALE_X86_HOST.
+bool OtherBitnessRuns();
+#define SKIP_UNLESS_OTHER_BITNESS_RUNS() \
+    if (!OtherBitnessRuns())             \
+    GTEST_SKIP() << "Wine's host runs no 32-bit x86 programs, so no helper of the other bitness starts"
+
 class HelperProcess
 {
 public:

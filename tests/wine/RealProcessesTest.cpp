@@ -33,6 +33,7 @@ TEST(RealProcesses, StartedAfterTheRefreshIsFoundOnlyAfterTheNext)
 
 TEST(RealProcesses, EndedProcessIsNotFoundWhileItsObjectLingers)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     HelperProcess helper("GvEndedHelper");
     HelperProcess otherHelper("GvEndedOtherHelper", "idle-helper-other.exe");
     ASSERT_EQ(RefreshProcessList(), 1);
@@ -57,6 +58,7 @@ TEST(RealProcesses, FindsTheCallersOwnExecutable)
 
 TEST(RealProcesses, FindsAProcessOfTheOtherBitness)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     HelperProcess otherHelper("GvOtherBitnessHelper", "idle-helper-other.exe");
     BOOL callerIsWow64 = FALSE, helperIsWow64 = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &callerIsWow64));
@@ -82,6 +84,7 @@ TEST(RealProcesses, SameBitnessNamesComeFromTheModuleListing)
 // Run under the ANSI code page 932 (Shift-JIS); the other tests leave it out.
 TEST(CodePage932, DoubleByteNamesAreComparedCharacterByCharacter)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     ASSERT_EQ(GetACP(), 932u) << "run this test with LC_ALL=ja_JP.UTF-8";
     // hyoA is 表ア: \x95\x5C is one character whose second byte is '\'; \x83\x41 and
     // \x83\x61 are two characters whose second bytes are 'A' and 'a'.
@@ -103,6 +106,7 @@ TEST(CodePage932, DoubleByteNamesAreComparedCharacterByCharacter)
 // caller in it fetches "??zq.exe", which no query matches, "??zq" least of all.
 TEST(RealProcesses, CharactersTheCodePageLostNeverMatch)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     if (GetACP() != 1252)
         GTEST_SKIP() << "needs code page 1252 (under Wine, LC_ALL=C.UTF-8); this one is " << GetACP();
     for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
@@ -142,6 +146,7 @@ DWORD WINAPI LookUpRepeatedly(LPVOID parameter)
 
 TEST(RealProcesses, LookupsFromFourThreadsAtOnceAgree)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     HelperProcess first("GvThreadsOne");
     HelperProcess second("GvThreadsTwo", "idle-helper-other.exe");
     const std::vector<std::string> queries = {"GvThreadsOne", "gvthreadstwo", "GvThreadsThree", "real-dll-tests", ""};

@@ -25,6 +25,7 @@ std::vector<std::unique_ptr<HelperProcess>> StartHelpers(const char* prefix, int
 
 TEST(Stress, ManyLookupsLeaveNoHandleAndNoMemoryBehind)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     const int lookups = StressSize(100000, 120);
     auto helpers = StartHelpers("GvStress", 20);
     struct Query { std::string name; int answer; };
@@ -56,6 +57,7 @@ TEST(Stress, ManyLookupsLeaveNoHandleAndNoMemoryBehind)
 
 TEST(Stress, EightThreadsWhileProcessesStartAndEnd)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     const int rounds = StressSize(400, 10);
     HelperProcess steady("GvSteadyHelper", "idle-helper-other.exe");
     auto churned = StartHelpers("GvChurn", 4);

@@ -100,6 +100,7 @@ DWORD RunTool(const std::string& arguments, std::string& output)
 
 TEST(Tool, AnswersForEachNameEvenOneThatBeginsWithADash)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     HelperProcess helper("GvToolHelper", "idle-helper-other.exe");
     HelperProcess dashHelper("-GvDashHelper");
     struct Case { const char* arguments; DWORD status; const char* output; };
@@ -198,6 +199,7 @@ TEST(Tool, WaitsUntilAProcessStarts)
 
 TEST(Tool, WaitsUntilAProcessIsGone)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     HelperProcess helper("GvLeavingHelper", "idle-helper-other.exe");
     Tool tool("--wait-gone gvleaving --timeout 120");
     EXPECT_FALSE(tool.ExitsWithin(700));
@@ -276,6 +278,7 @@ bool IgnoresTheManifestsCodePage()
 // nor 932 holds: Omega-mu-epsilon(tonos)-gamma-alpha, then the CJK "table".
 TEST(Utf8CodePage, NamesOfAnyScriptAreFoundByThemselvesAndNotByANearName)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     if (IgnoresTheManifestsCodePage())
         GTEST_SKIP() << "this Windows ignores a manifest's UTF-8 code page";
     ASSERT_EQ(GetACP(), UINT(CP_UTF8)) << "run real-dll-tests-utf-8.exe";
@@ -371,6 +374,7 @@ std::string BatchRecipe(const std::string& folder, const std::string& arguments)
 
 TEST(Callers, BatchFileWaitsUntilTheProgramIsClosed)
 {
+    SKIP_UNLESS_OTHER_BITNESS_RUNS();
     HelperProcess app("GvBatchApp", "idle-helper-other.exe");
     std::string output;
     EXPECT_EQ(Child("", BatchRecipe(ProgramDirectory(), "GvBatchApp 1")).Finish(output), 1u);
