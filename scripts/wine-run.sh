@@ -23,13 +23,26 @@ shift
 export WINEDEBUG=-all,err+module WINEDLLOVERRIDES="mscoree,mshtml="
 x86=$(bash "$(dirname "$0")/x86-host.sh")
 export GORVALE_X86_HOST=${x86%%:*}
-# The machine in the program's PE header: 14c for x86, 8664 for x64.
-machine=$(od -An -tx2 -N2 -j $(($(od -An -tu4 -N4 -j60 "$1" 2>/dev/null || echo 0) + 4)) "$1" 2>/dev/null | tr -d ' ') || true
+# qemu-user loads a position-independent program at 0x400000, and Debian 13's
+# 32-bit Wine loader is one (Debian 12's is not): a 32-bit Windows program
+# without relocations, such as an NSIS installer, must load there and cannot.
+if [ "$GORVALE_X86_HOST" = emulated ] && [ "$(od -An -tu2 -N2 -j16 /usr/lib/wine/wine 2>/dev/null)" -eq 3 ]; then
+    export GORVALE_X86_FIXED_BASE_TAKEN="qemu-user loads Wine's position-independent 32-bit loader at 0x400000,"`
+          `" where a 32-bit program without relocations must load"
+fi
+# From the program's PE header: the machine (14c for x86, 8664 for x64) and
+# the characteristics (bit 0: no relocations).
+header=$(($(od -An -tu4 -N4 -j60 "$1" 2>/dev/null || echo -4) + 4))
+machine=$(od -An -tx2 -N2 -j $header "$1" 2>/dev/null | tr -d ' ') || true
+fixed_base=$(($(od -An -tu2 -N2 -j $((header + 18)) "$1" 2>/dev/null || echo 0) & 1))
 loader=wine
 if [ "$machine" != 014c ] && [ -x /usr/lib/wine/wine64 ]; then
     loader=/usr/lib/wine/wine64
 elif [ "$GORVALE_X86_HOST" = none ]; then
     echo "wine-run.sh: skipped, $1 is a 32-bit program and ${x86#none: }" >&2
+    exit 77
+elif [ $fixed_base = 1 ] && [ -n "${GORVALE_X86_FIXED_BASE_TAKEN:-}" ]; then
+    echo "wine-run.sh: skipped, $GORVALE_X86_FIXED_BASE_TAKEN, as $1 does" >&2
     exit 77
 fi
 output=$(mktemp) errors=$(mktemp)

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <string>
 #include <vector>
 
@@ -327,10 +329,14 @@ TEST(Utf8CodePage, ANameLongerThan259BytesIsNotFetchedWholeAndNeverMatchesALonge
     EXPECT_EQ(FindProcess(table.c_str()), 0);
 }
 
-// The callers' recipes in examples/, run as their users run them.
+// The callers' recipes in examples/, run as their users run them. An NSIS
+// installer has no relocations, so it cannot start where scripts/wine-run.sh
+// says that its fixed base is taken.
 #ifdef GORVALE_EXAMPLE_INSTALLER
 TEST(Callers, NsisInstallerInstallsOnlyOnceTheProgramIsClosed)
 {
+    if (const char* taken = std::getenv("GORVALE_X86_FIXED_BASE_TAKEN"))
+        GTEST_SKIP() << taken;
     // Built from examples/nsis to install GvNsisApp.txt unless GvNsisApp runs.
     std::string target = TemporaryPath("gorvale-nsis");
     std::string installed = target + "\\GvNsisApp.txt";
@@ -354,6 +360,8 @@ TEST(Callers, NsisInstallerInstallsOnlyOnceTheProgramIsClosed)
 // refresh, lacks the functions, or is of the other bitness and does not load.
 TEST(Callers, NsisInstallerThatCannotTellInstallsNothing)
 {
+    if (const char* taken = std::getenv("GORVALE_X86_FIXED_BASE_TAKEN"))
+        GTEST_SKIP() << taken;
     std::string target = TemporaryPath("gorvale-nsis-cannot-tell");
     for (const char* kind : {"refusing", "no-exports", "other-bitness"})
     {
