@@ -112,7 +112,7 @@ emulate_x86() {  # sets the emulation up, or says why it cannot and fails
         || { echo "this host has no binfmt_misc to hand them to qemu"; return 1; }
     # Debian's own entry for i386 ELF files, pinned to the qemu installed now.
     [ ! -e $entry ] || echo -1 | "${as_root[@]}" tee $entry >/dev/null
-    "${as_root[@]}" tee /proc/sys/fs/binfmt_misc/register </usr/share/qemu/binfmt.d/qemu-i386.conf >/dev/null \
+    "${as_root[@]}" tee /proc/sys/fs/binfmt_misc/register </usr/share/qemu/binfmt.d/qemu-i386.conf >/dev/null 2>&1 \
         || { echo "binfmt_misc refused the entry for qemu-i386"; return 1; }
     echo "installed qemu-user $(dpkg-query -W -f='${Version}' qemu-user) and registered it with binfmt_misc" \
          "for 32-bit x86 ELF files: now $(bash "$here/x86-host.sh")"

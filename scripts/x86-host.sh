@@ -22,9 +22,10 @@ if ! failure=$("$probe" 2>&1); then
     exit 0
 fi
 # It ran: natively, unless an enabled binfmt_misc entry claims i386 ELF files
-# (magic at offset 0: ELF, 32-bit, and machine 3 at byte 18).
+# (magic at offset 0: ELF, 32-bit, and machine 3 at byte 18); the one that
+# setup.sh registers first, as the newest entry is the one the kernel takes.
 if [ "$(cat /proc/sys/fs/binfmt_misc/status 2>/dev/null)" = enabled ]; then
-    for entry in /proc/sys/fs/binfmt_misc/*; do
+    for entry in /proc/sys/fs/binfmt_misc/qemu-i386 /proc/sys/fs/binfmt_misc/*; do
         case ${entry##*/} in register | status) continue ;; esac
         magic=$(sed -n 's/^magic //p' "$entry" 2>/dev/null)
         if grep -qx enabled "$entry" 2>/dev/null && grep -qx 'offset 0' "$entry" \

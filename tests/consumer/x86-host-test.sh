@@ -6,7 +6,7 @@
 #     wine-run.sh must skip a 32-bit program (exit 77) and name why;
 #   emulated: setup.sh with GORVALE_EMULATE_X86=1 registers the installed
 #     qemu-user; x86-host.sh must then say emulated.
-# Exits 77 where the kernel gives no namespace a binfmt_misc of its own, or,
+# Exits 77 where no namespace with a binfmt_misc of its own can be made, or,
 # for emulated, where no qemu-user 10 is installed (setup.sh installs it only
 # where it is needed).
 set -euo pipefail
@@ -19,8 +19,9 @@ if [ "$how" = emulated ] \
     echo "skipped: no qemu-user 10 is installed here"
     exit 77
 fi
-if ! unshare --user --map-root-user --mount sh -c 'mount -t binfmt_misc none /proc/sys/fs/binfmt_misc' 2>/dev/null; then
-    echo "skipped: this kernel gives no user namespace a binfmt_misc of its own (Linux 6.7 and later do)"
+if ! refused=$(unshare --user --map-root-user --mount sh -c 'mount -t binfmt_misc none /proc/sys/fs/binfmt_misc' 2>&1); then
+    echo "skipped: no user namespace with a binfmt_misc of its own can be made here (Linux 6.7 and later" \
+         "make one, outside a chroot): $refused"
     exit 77
 fi
 # A PE header that names the i386 machine, and an interpreter that is no program.
