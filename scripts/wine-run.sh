@@ -45,8 +45,11 @@ elif [ $fixed_base = 1 ] && [ -n "${GORVALE_X86_FIXED_BASE_TAKEN:-}" ]; then
     echo "wine-run.sh: skipped, $GORVALE_X86_FIXED_BASE_TAKEN, as $1 does" >&2
     exit 77
 fi
-output=$(mktemp) errors=$(mktemp)
-trap 'rm -f "$output" "$errors"' EXIT
+output=$(mktemp) errors=$(mktemp) runtime=
+# Where no X display is, Wine 10 tries Wayland, whose library complains on
+# stderr unless the user has a runtime folder: one of this run's own.
+[ -d "${XDG_RUNTIME_DIR:-}" ] || { runtime=$(mktemp -d); export XDG_RUNTIME_DIR=$runtime; }
+trap 'rm -rf "$output" "$errors" $runtime' EXIT
 "$loader" "$@" <&0 >"$output" 2>"$errors" &
 program=$!
 # A background job ignores Ctrl-C: pass an interruption on to the program.
