@@ -80,11 +80,14 @@ rm -f "$out/$release"*.zip "$out/SHA256SUMS"
 
 # MinGW's tree first, then the MSVC toolchain's over it: its DLL and import
 # libraries replace MinGW's, gorvale-check stays. The symbols go apart, into
-# an archive with a top folder of its own.
+# an archive with a top folder of its own. cmake --install leaves a file in
+# place whose time is the same to the second, as two quick builds' can be:
+# the MSVC toolchain's tree is laid out apart and copied over.
 for arch in x86 x64; do
     tree=$work/$release/$arch
     cmake --install "$builds/windows-$arch" --prefix "$tree" >/dev/null
-    cmake --install "$builds/clang-cl-$arch" --prefix "$tree" >/dev/null
+    cmake --install "$builds/clang-cl-$arch" --prefix "$work/msvc-toolchain-$arch" >/dev/null
+    cp -r "$work/msvc-toolchain-$arch/." "$tree/"
     mkdir -p "$work/symbols/$release-symbols/$arch"
     mv "$tree/bin/Gorvale.pdb" "$work/symbols/$release-symbols/$arch/"
 done

@@ -39,10 +39,10 @@ loader=wine
 if [ "$machine" != 014c ] && [ -x /usr/lib/wine/wine64 ]; then
     loader=/usr/lib/wine/wine64
 elif [ "$GORVALE_X86_HOST" = none ]; then
-    echo "wine-run.sh: skipped, $1 is a 32-bit program and ${x86#none: }" >&2
+    echo "wine-run.sh: skipped $1: a 32-bit program, and ${x86#none: }" >&2
     exit 77
 elif [ $fixed_base = 1 ] && [ -n "${GORVALE_X86_FIXED_BASE_TAKEN:-}" ]; then
-    echo "wine-run.sh: skipped, $GORVALE_X86_FIXED_BASE_TAKEN, as $1 does" >&2
+    echo "wine-run.sh: skipped $1: $GORVALE_X86_FIXED_BASE_TAKEN" >&2
     exit 77
 fi
 output=$(mktemp) errors=$(mktemp) runtime=

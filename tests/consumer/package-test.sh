@@ -191,7 +191,7 @@ ln -s "$source/examples" repository/examples
 cp "$tool/Gorvale.dll" repository/build/windows-x86/bin/
 echo "installed" | tee repository/files/viewer.txt >"$archive_top/files/viewer.txt"
 for tree in "$archive_top:$archive_top/x86/README.md" "repository:$source/README.md"; do
-    runs_here x86 "the installer of $(basename "${tree#*:}")" || continue
+    runs_here x86 "the installer that ${tree#*:} makes" || continue
     folder=${tree%%:*} readme=${tree#*:}
     command=$(command_of "$readme")
     [ -n "$command" ] || { problem "$readme has no makensis command"; continue; }
@@ -244,9 +244,11 @@ for arch in $kit_archs; do
     done
     suites_that_passed kit.log | grep -qx "\[$arch msvc\] guard-caller" || problem "the kit did not pass $arch's guard-caller"
 done
-kit_run kit-932.log ja_JP.UTF-8 --suite code-page-932 || problem "the kit failed under code page 932: $(cat kit-932.log)"
-[ "$(suites_that_passed kit-932.log | grep -c code-page-932)" = $((2 * $(wc -w <<<"$kit_archs"))) ] \
-    || problem "the code page 932 suite: $(cat kit-932.log)"
+# Its double-byte names are checked against helpers of both bitnesses.
+if runs_here x86 "the kit's code page 932 suite"; then
+    kit_run kit-932.log ja_JP.UTF-8 --suite code-page-932 || problem "the kit failed under code page 932: $(cat kit-932.log)"
+    [ "$(suites_that_passed kit-932.log | grep -c code-page-932)" = 4 ] || problem "the code page 932 suite: $(cat kit-932.log)"
+fi
 if kit_run kit-blind.log C.UTF-8 --dll "$blind_arch\\mingw\\stand-ins\\blind\\Gorvale.dll" --suite load-unload --suite msvc-caller; then
     problem "the kit passed a DLL that never finds anything: $(cat kit-blind.log)"
 fi

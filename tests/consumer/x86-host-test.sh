@@ -42,7 +42,7 @@ if [ "$how" = none ]; then
     status=0
     said=$(bash "$source/scripts/wine-run.sh" "$work/prefix" "$work/x86.exe" 2>&1) || status=$?
     [ $status = 77 ] || fail "wine-run.sh ran a 32-bit program where none runs: exit $status, $said"
-    [[ $said == *"$work/x86.exe is a 32-bit program and this host runs no 32-bit x86 programs"* ]] \
+    [[ $said == *"skipped $work/x86.exe: a 32-bit program, and this host runs no 32-bit x86 programs"* ]] \
         || fail "wine-run.sh did not say why it skipped: $said"
     [ ! -e "$work/prefix" ] || fail "wine-run.sh started Wine for a program it skipped"
 else

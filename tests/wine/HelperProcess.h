@@ -20,8 +20,11 @@ std::wstring Wide(const std::string& text);
 // says in GORVALE_X86_HOST.
 bool OtherBitnessRuns();
 #define SKIP_UNLESS_OTHER_BITNESS_RUNS() \
-    if (!OtherBitnessRuns())             \
-    GTEST_SKIP() << "Wine's host runs no 32-bit x86 programs, so no helper of the other bitness starts"
+    if (OtherBitnessRuns())              \
+    {                                    \
+    }                                    \
+    else                                 \
+        GTEST_SKIP() << "Wine's host runs no 32-bit x86 programs, so no helper of the other bitness starts"
 
 class HelperProcess
 {
