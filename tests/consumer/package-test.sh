@@ -87,8 +87,10 @@ package() {  # RUN [VARIABLE=VALUE...]: packages into RUN, output in RUN.log
 signing=(GORVALE_SIGN_PKCS12=signer.p12 "GORVALE_SIGN_PASSWORD=$password")
 package unsigned || problem "unsigned packaging failed: $(cat unsigned.log)"
 grep -q "^Not signed" unsigned.log || problem "the unsigned run does not say that it signed nothing"
-package signed "${signing[@]}" SOURCE_DATE_EPOCH=1765000000 || problem "signed packaging failed: $(cat signed.log)"
-package signed-again "${signing[@]}" SOURCE_DATE_EPOCH=1765000000 || problem "signing again failed: $(cat signed-again.log)"
+package signed "${signing[@]}" GORVALE_SIGN_TIMESTAMP_URL=none SOURCE_DATE_EPOCH=1765000000 \
+    || problem "signed packaging failed: $(cat signed.log)"
+package signed-again "${signing[@]}" GORVALE_SIGN_TIMESTAMP_URL=none SOURCE_DATE_EPOCH=1765000000 \
+    || problem "signing again failed: $(cat signed-again.log)"
 package time-stamped "${signing[@]}" "GORVALE_SIGN_TIMESTAMP_URL=http://127.0.0.1:$(cat tsa/port)" \
     || problem "time-stamped packaging failed: $(cat time-stamped.log)"
 
@@ -104,14 +106,15 @@ refused() {  # RUN MESSAGE VARIABLE=VALUE...
         problem "$run: packaging succeeded"
     fi
     grep -qF "package.sh: $message" "$run.log" || problem "$run: no clear message: $(cat "$run.log")"
-    ! ls "$run" 2>/dev/null | grep -q . || problem "$run left files behind: $(ls "$run")"
+    [ -z "$(ls -A "$run" 2>/dev/null)" ] || problem "$run left files behind: $(ls "$run")"
 }
 refused wrong-password "$(realpath signer.p12) does not open with GORVALE_SIGN_PASSWORD" \
-    GORVALE_SIGN_PKCS12=signer.p12 "GORVALE_SIGN_PASSWORD=not-$password"
+    GORVALE_SIGN_PKCS12=signer.p12 "GORVALE_SIGN_PASSWORD=not-$password" GORVALE_SIGN_TIMESTAMP_URL=none
+refused no-time-stamp "GORVALE_SIGN_TIMESTAMP_URL is not set" "${signing[@]}"
 refused missing-file "GORVALE_SIGN_PKCS12: $(realpath -m missing.p12) is no file that can be read" \
-    GORVALE_SIGN_PKCS12=missing.p12 "GORVALE_SIGN_PASSWORD=$password"
+    GORVALE_SIGN_PKCS12=missing.p12 "GORVALE_SIGN_PASSWORD=$password" GORVALE_SIGN_TIMESTAMP_URL=none
 refused server-certificate "the certificate in $(realpath server.p12) cannot sign code" \
-    GORVALE_SIGN_PKCS12=server.p12 "GORVALE_SIGN_PASSWORD=$password"
+    GORVALE_SIGN_PKCS12=server.p12 "GORVALE_SIGN_PASSWORD=$password" GORVALE_SIGN_TIMESTAMP_URL=none
 if grep -F -e "$password" ./*.log; then
     problem "the password shows in the output"
 fi
@@ -128,16 +131,29 @@ for run in unsigned signed time-stamped; do
 done
 cmp -s signed/SHA256SUMS signed-again/SHA256SUMS || problem "two signed runs with one SOURCE_DATE_EPOCH differ"
 
+# What the release job checks before it publishes: each signed run is the
+# unsigned one, signatures apart, and one byte changed in a program is caught.
+mkdir tested
+cp unsigned/Gorvale-*-windows.zip unsigned/Gorvale-*-windows-symbols.zip tested/
+for run in signed time-stamped; do
+    bash "$source/scripts/same-release.sh" tested "$run" >same.log || problem "$run: $(cat same.log)"
+done
+mkdir -p changed/files
+cp signed/Gorvale-*.zip changed/
+(cd changed/files && unzip -q ../Gorvale-*-windows.zip && printf '\x90' \
+    | dd of="$(echo Gorvale-*-windows/x64/bin/gorvale-check.exe)" bs=1 seek=1100 conv=notrunc 2>/dev/null \
+    && zip -q ../Gorvale-*-windows.zip Gorvale-*-windows/x64/bin/gorvale-check.exe)
+if bash "$source/scripts/same-release.sh" tested changed >same.log \
+    || ! grep -q "x64/bin/gorvale-check.exe is not the file that was tested" same.log; then
+    problem "a release with one byte changed passed for the one tested: $(cat same.log)"
+fi
+
 for arch in x86 x64; do
     signed=$(echo signed/files/Gorvale-*-windows/$arch)
-    unsigned=$(echo unsigned/files/Gorvale-*-windows/$arch)
     stamped=$(echo time-stamped/files/Gorvale-*-windows/$arch)
     for file in bin/Gorvale.dll bin/gorvale-check.exe; do
         osslsigncode verify -CAfile signer.pem -in "$signed/$file" >/dev/null 2>&1 \
             || problem "$arch/$file: the signature does not verify"
-        osslsigncode remove-signature -in "$signed/$file" -out stripped >/dev/null
-        cmp -s stripped "$unsigned/$file" || problem "$arch/$file less its signature differs from the unsigned one"
-        rm -f stripped
         osslsigncode verify -CAfile signer.pem -TSA-CAfile tsa.pem -in "$stamped/$file" 2>&1 \
             | grep -q "Timestamp Server Signature verification: ok" || problem "$arch/$file: no valid time stamp"
     done
@@ -155,10 +171,18 @@ for arch in x86 x64; do
     [ -n "$dll_id" ] && [ "$dll_id" = "$pdb_id" ] || problem "$arch: the DLL names $dll_id, Gorvale.pdb is $pdb_id"
     # The signed files, as shipped, load and answer under Wine.
     if runs_here $arch "the signed x86 gorvale-check"; then
-        answer=$("$@" "$signed/bin/gorvale-check.exe" gorvale-check 2>&1) || problem "$arch: signed gorvale-check failed"
-        [ "${answer//$'\r'/}" = "gorvale-check: running" ] || problem "$arch: signed gorvale-check answered '$answer'"
+        # Its answer on standard output; Wine's own complaints go to standard error.
+        answer=$("$@" "$signed/bin/gorvale-check.exe" gorvale-check 2>check.err) \
+            || problem "$arch: signed gorvale-check failed: $(cat check.err)"
+        [ "${answer//$'\r'/}" = "gorvale-check: running" ] \
+            || problem "$arch: signed gorvale-check answered '$answer' ($(cat check.err))"
     fi
     grep -q "scripts/" "$signed/README.md" && problem "$arch/README.md speaks of scripts/, which the archive lacks"
+done
+
+for arch in x86 x64; do
+    python3 "$source/tests/consumer/check-links.py" "$(echo unsigned/files/Gorvale-*-windows/$arch)" >links.log \
+        || problem "$arch: the archive's pages have broken links: $(cat links.log)"
 done
 
 # The installer command of each README, as written: from the top folder of
@@ -224,8 +248,38 @@ kit_run() {  # LOG LOCALE ARGUMENT...: the kit's status
 suites_that_passed() {  # LOG: "[ARCH DLL] SUITE" of each suite with no failure and not skipped whole
     grep -E '^\[x(86|64) (msvc|mingw)\] +[a-z0-9-]+ +[1-9][0-9]* passed, 0 failed' "$1" | sed 's/ \{1,\}[0-9].*//' | sort
 }
-kit_run kit.log C.UTF-8 || problem "the kit failed under code page 1252: $(cat kit.log)"
-grep -Eqx '[0-9]+ passed, 0 failed, [0-9]+ skipped' <(tail -1 kit.log) || problem "the kit's last line: $(tail -1 kit.log)"
+# The CI workflow's own kit command lines, each as a Windows step of it runs
+# it: in cmd, from a fresh workspace with no results folder, with the runner's
+# variables naming folders of this test's own, and the kit's MSVC-toolchain
+# DLLs where the Visual Studio builds would be. The first, over the kit's own
+# DLLs, is the run checked below.
+windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
+mkdir workspace
+for arch in x86 x64; do
+    for config in Release Debug; do
+        mkdir -p "workspace/dlls/msvc-$arch-$config"
+        cp "$kit_top/$arch/msvc/Gorvale.dll" "$kit_top/$arch/msvc/Gorvale.pdb" "workspace/dlls/msvc-$arch-$config/"
+    done
+done
+grep -o 'call "%GORVALE_KIT%\\run-tests.cmd".*' "$source/.github/workflows/ci.yml" >workflow-kit-lines
+[ "$(wc -l <workflow-kit-lines)" = 5 ] || problem "the workflow runs the kit $(wc -l <workflow-kit-lines) times, not 5"
+step=0
+while read -r line; do
+    step=$((step + 1))
+    line=${line% || set failed=1}
+    [[ $line != *msvc-x86* ]] || runs_here x86 "the workflow's kit line $step" || continue
+    printf '@echo off\r\n%s\r\nexit /b %%errorlevel%%\r\n' "$line" >"workspace/step-$step.cmd"
+    ran=0
+    (cd workspace && GITHUB_WORKSPACE=$(windows_path .) GORVALE_KIT=$(windows_path "../$kit_top") LC_ALL=C.UTF-8 \
+        "${wine_run[@]}" cmd /c "step-$step.cmd" </dev/null >"../workflow-kit-$step.out" 2>&1) || ran=$?
+    tr -d '\r' <"workflow-kit-$step.out" >"workflow-kit-$step.log"
+    [ $step != 1 ] || cp workflow-kit-1.log kit.log
+    out=$(sed -n 's/.*--out "%GITHUB_WORKSPACE%\\\(.*\)"/\1/p' <<<"$line" | cut -d'"' -f1 | tr '\\' /)
+    [ $ran = 0 ] && [ -d "workspace/$out" ] \
+        || problem "the workflow's kit line $line failed ($ran): $(cat "workflow-kit-$step.log")"
+    grep -Eqx '[0-9]+ passed, 0 failed, [0-9]+ skipped' <(tail -1 "workflow-kit-$step.log") \
+        || problem "the workflow's kit line $line ended: $(tail -1 "workflow-kit-$step.log")"
+done <workflow-kit-lines
 kit_archs=x64
 blind_arch=x64
 if runs_here x86 "the kit's x86 suites"; then
@@ -253,6 +307,12 @@ if kit_run kit-blind.log C.UTF-8 --dll "$blind_arch\\mingw\\stand-ins\\blind\\Go
     problem "the kit passed a DLL that never finds anything: $(cat kit-blind.log)"
 fi
 grep -Eq '^[0-9]+ passed, [1-9][0-9]* failed' <(tail -1 kit-blind.log) || problem "over a blind DLL the kit said: $(tail -1 kit-blind.log)"
+# A results folder that cannot be made: exit 2, the folder named, nothing run.
+touch "$kit_top/a-file"
+ran=0
+kit_run kit-out.log C.UTF-8 --out 'a-file\results' || ran=$?
+[ $ran = 2 ] && grep -qF 'cannot create the results folder' kit-out.log && grep -qF 'a-file\results' kit-out.log \
+    && ! grep -q passed kit-out.log || problem "a results folder under a file: exit $ran, $(cat kit-out.log)"
 
 [ $status -eq 0 ] && echo "unsigned, signed, time-stamped and refused runs: checksums, signatures, time stamps," \
     "symbols, repeatable signed archives, the README's installer and the test kit hold"
