@@ -205,15 +205,6 @@ double LoadAndUnloadUs()
     return us;
 }
 
-const char* WineVersion()
-{
-    typedef const char*(__cdecl * WineGetVersion)();
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    WineGetVersion version = reinterpret_cast<WineGetVersion>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "wine_get_version")));
-    return version ? version() : nullptr;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)

@@ -1,6 +1,7 @@
 # check-links.py FOLDER: every relative link in the Markdown files of FOLDER
-# (its own and docs/) must name a file that is there, and an anchor, a
-# heading of that file as GitHub makes anchors of headings. Prints each
+# (its own and docs/: the repository, or an installed tree as the release
+# archive holds it) must name a file that is there, and an anchor, a heading
+# of that file as GitHub makes anchors of headings. Prints each
 # broken link; exits 1 when there is any.
 import pathlib, re, sys
 

@@ -32,6 +32,12 @@ bool OtherBitnessRuns()
     return sizeof(void*) == 4 || !host || std::strcmp(host, "none") != 0;
 }
 
+UINT ChosenCodePage()
+{
+    const char* chosen = std::getenv("GORVALE_ANSI_CODE_PAGE");
+    return chosen ? static_cast<UINT>(std::strtoul(chosen, nullptr, 10)) : 0;
+}
+
 namespace {
 
 // Text in UTF-16 as the ANSI code page.

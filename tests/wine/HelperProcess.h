@@ -26,6 +26,27 @@ bool OtherBitnessRuns();
     else                                 \
         GTEST_SKIP() << "Wine's host runs no 32-bit x86 programs, so no helper of the other bitness starts"
 
+// The Wine version this runs under, or null on Windows: where the two answer
+// differently, each test asserts the answer of the runtime it runs on.
+inline const char* WineVersion()
+{
+    typedef const char*(CDECL * WineGetVersionFunction)();
+    auto wineGetVersion = reinterpret_cast<WineGetVersionFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
+    return wineGetVersion ? wineGetVersion() : nullptr;
+}
+
+// A test written for one ANSI code page runs where the system has it. Where
+// whoever started the program chose that code page (GORVALE_ANSI_CODE_PAGE:
+// ctest, through the locale; the kit, for its code page 932 suite), the
+// system must have it: a difference fails. Elsewhere the test is skipped.
+UINT ChosenCodePage();
+#define SKIP_UNLESS_CODE_PAGE(page)                                                                         \
+    if (ChosenCodePage() == (page))                                                                         \
+        ASSERT_EQ(GetACP(), UINT(page)) << "GORVALE_ANSI_CODE_PAGE chose " << (page) << ", the system did not"; \
+    else if (GetACP() != (page))                                                                            \
+    GTEST_SKIP() << "needs the ANSI code page " << (page) << "; this one is " << GetACP()
+
 class HelperProcess
 {
 public:

@@ -84,7 +84,7 @@ TEST(RealProcesses, SameBitnessNamesComeFromTheModuleListing)
 // Run under the ANSI code page 932 (Shift-JIS); the other tests leave it out.
 TEST(CodePage932, DoubleByteNamesAreComparedCharacterByCharacter)
 {
-    ASSERT_EQ(GetACP(), 932u) << "run this test with LC_ALL=ja_JP.UTF-8";
+    SKIP_UNLESS_CODE_PAGE(932);
     // hyoA is 表ア: \x95\x5C is one character whose second byte is '\'; \x83\x41 and
     // \x83\x61 are two characters whose second bytes are 'A' and 'a'.
     const std::string hyoA = "\x95\x5C\x83\x41";
@@ -109,8 +109,7 @@ TEST(CodePage932, DoubleByteNamesAreComparedCharacterByCharacter)
 // caller in it fetches "??zq.exe", which no query matches, "??zq" least of all.
 TEST(RealProcesses, CharactersTheCodePageLostNeverMatch)
 {
-    if (GetACP() != 1252)
-        GTEST_SKIP() << "needs code page 1252 (under Wine, LC_ALL=C.UTF-8); this one is " << GetACP();
+    SKIP_UNLESS_CODE_PAGE(1252);  // under Wine, LC_ALL=C.UTF-8
     for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
     {
         if (image == std::string("idle-helper-other.exe"))
