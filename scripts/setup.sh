@@ -89,7 +89,7 @@ fi
 # a second and a half; bookworm's own 7.2 takes nearly a minute. Undo with
 #   echo -1 | sudo tee /proc/sys/fs/binfmt_misc/qemu-i386
 emulate_x86() {  # sets the emulation up, or says why it cannot and fails
-    local codename package=qemu-user entry=/proc/sys/fs/binfmt_misc/qemu-i386
+    local codename package=qemu-user entry=/proc/sys/fs/binfmt_misc/qemu-i386 how=found
     if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
         echo "without root or sudo no emulator can be set up"
         return 1
@@ -106,6 +106,7 @@ emulate_x86() {  # sets the emulation up, or says why it cannot and fails
         fi
         "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
             "$package" >/dev/null 2>&1 || { echo "apt-get could not install $package"; return 1; }
+        how=installed
     fi
     [ -e /proc/sys/fs/binfmt_misc/register ] \
         || "${as_root[@]}" mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null \
@@ -114,7 +115,7 @@ emulate_x86() {  # sets the emulation up, or says why it cannot and fails
     [ ! -e $entry ] || echo -1 | "${as_root[@]}" tee $entry >/dev/null
     "${as_root[@]}" tee /proc/sys/fs/binfmt_misc/register </usr/share/qemu/binfmt.d/qemu-i386.conf >/dev/null 2>&1 \
         || { echo "binfmt_misc refused the entry for qemu-i386"; return 1; }
-    echo "installed qemu-user $(dpkg-query -W -f='${Version}' qemu-user) and registered it with binfmt_misc" \
+    echo "$how qemu-user $(dpkg-query -W -f='${Version}' qemu-user) and registered it with binfmt_misc" \
          "for 32-bit x86 ELF files: now $(bash "$here/x86-host.sh")"
 }
 here=$(cd "$(dirname "$0")" && pwd)
