@@ -6,6 +6,7 @@
 # Some kernels run 64-bit user code only (ENOEXEC, "Exec format error", for
 # any 32-bit ELF); binfmt_misc may hand such files to an emulator.
 set -uo pipefail
+export LC_ALL=C  # its words the same under every locale the tests set
 tools=$(cd "$(dirname "$0")/.." && pwd)/build/tools
 probe=$tools/x86-probe
 if [ ! -x "$probe" ]; then
