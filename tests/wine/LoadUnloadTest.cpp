@@ -86,18 +86,17 @@ TEST(LoadUnload, AnswersWhenItsPreferredBaseIsTaken)
         VirtualFree(taken, 0, MEM_RELEASE);
 }
 
-// Windows moves a DLL marked for ASLR away from its preferred base by itself;
-// Wine keeps the base when it is free, and shows no ASLR.
+// Windows moves a DLL marked for ASLR away from its preferred base by itself.
+// Wine promises nothing here (8 keeps a free base, 10 moves the DLL), so under
+// Wine where it went is only said.
 TEST(LoadUnload, AnswersWhereAslrPlacesIt)
 {
     LoadedLibrary library;
     ASSERT_NE(library.findProcess, nullptr);
     const bool moved = reinterpret_cast<ULONG_PTR>(library.module) != PreferredBase();
     if (const char* wine = WineVersion())
-    {
-        EXPECT_FALSE(moved) << "Wine " << wine << " moved the DLL from its free preferred base";
-        std::printf("Wine %s keeps the DLL at its preferred base: ASLR shows on Windows only\n", wine);
-    }
+        std::printf("Wine %s %s the DLL at its preferred base: ASLR is judged on Windows only\n", wine,
+                    moved ? "did not load" : "kept");
     else
         EXPECT_TRUE(moved) << "Windows left the DLL at its preferred base: it has no dynamic-base mark";
     EXPECT_EQ(library.refreshProcessList(), 1);
