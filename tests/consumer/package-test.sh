@@ -22,7 +22,7 @@ problem() {
 # Where this host runs no 32-bit x86 code, the 32-bit programs' checks are
 # left out and named; the run then ends as skipped, not as passed.
 x86=$(bash "$source/scripts/x86-host.sh")
-not_run=()
+not_run=() why=
 runs_here() {  # ARCH WHAT: whether ARCH's programs run here; notes WHAT if not
     [ "$1" = x64 ] || [ "${x86%%:*}" != none ] || { not_run+=("$2"); return 1; }
 }
@@ -194,10 +194,12 @@ command_of() {  # README: its makensis command line
 wine_run=("$@")
 installer_answers() {  # FOLDER EXPECTED_STATUS WHAT
     local actual=0
-    (cd "$1" && "${wine_run[@]}" viewer-setup.exe /S "/D=C:\\gorvale-package-test\\$RANDOM") >/dev/null 2>&1 || actual=$?
-    # 77: wine-run.sh found that this host cannot start it (see there).
+    (cd "$1" && "${wine_run[@]}" viewer-setup.exe /S "/D=C:\\gorvale-package-test\\$RANDOM") >/dev/null 2>installer.err \
+        || actual=$?
+    # 77: wine-run.sh found that this host cannot start it, and said why.
     if [ "$actual" = 77 ]; then
         not_run+=("$3")
+        why=$(sed -n 's/^wine-run.sh: skipped [^:]*: //p' installer.err)
         return
     fi
     [ "$actual" = "$2" ] || problem "$3: the installer exited with $actual, not $2"
@@ -316,7 +318,8 @@ kit_run kit-out.log C.UTF-8 --out 'a-file\results' || ran=$?
 [ $status -eq 0 ] && echo "unsigned, signed, time-stamped and refused runs: checksums, signatures, time stamps," \
     "symbols, repeatable signed archives, the README's installer and the test kit hold"
 if [ $status -eq 0 ] && [ ${#not_run[@]} -gt 0 ]; then
-    echo "skipped, as this host cannot start them (${x86}): $(IFS=,; echo "${not_run[*]}" | sed 's/,/, /g')"
+    printf -v said '%s; ' "${not_run[@]}"
+    echo "skipped, as this host cannot start them (${why:-$x86}): ${said%; }"
     exit 77
 fi
 exit $status
