@@ -17,7 +17,7 @@ cmake --build --preset $preset --target gorvale-check -j"$(nproc)" >/dev/null
 
 [ $# -gt 0 ] || set -- explorer services no-such-app
 prefix=$PWD/build/$preset/wineprefix
-echo "gorvale-check $* (under $(/usr/lib/wine/wine64 --version), prefix $prefix; x86 code ${x86%%:*})"
+echo "gorvale-check $* (under $(/usr/lib/wine/wine64 --version), prefix $prefix)"
 status=0
 scripts/wine-run.sh "$prefix" build/$preset/bin/gorvale-check.exe "$@" || status=$?
 WINEPREFIX=$prefix wineserver -k 2>/dev/null || true

@@ -9,8 +9,9 @@
 # 64-bit loader: Debian's `wine` picks the 32-bit one whenever wine32 is
 # installed, and a host that runs no 32-bit x86 code cannot start that. There
 # a 32-bit program is not run: the script says why and exits 77, which the
-# tests count as skipped. The programs find how this host runs 32-bit code
-# (native, emulated or none, from x86-host.sh) in GORVALE_X86_HOST.
+# tests count as skipped. Elsewhere it says, for a 32-bit program, whether it
+# runs natively or emulated; the programs find that (native, emulated or
+# none, from x86-host.sh) in GORVALE_X86_HOST.
 #
 # Wine's own background processes (services, the desktop) start from whichever
 # program first needs them, inherit its output and outlive it. Whoever reads
@@ -45,6 +46,8 @@ elif [ "$GORVALE_X86_HOST" = none ]; then
 elif [ $fixed_base = 1 ] && [ -n "${GORVALE_X86_FIXED_BASE_TAKEN:-}" ]; then
     echo "wine-run.sh: skipped $1: $GORVALE_X86_FIXED_BASE_TAKEN" >&2
     exit 77
+elif [ "$machine" = 014c ]; then
+    echo "wine-run.sh: ${1##*/} is a 32-bit program; $x86" >&2
 fi
 # A prefix made where no 32-bit code ran lacks its 32-bit half: it is made
 # anew once 32-bit code runs.
