@@ -23,21 +23,19 @@ function bashSteps(text) {
     const run = /^(\s*)(- )?run: ?(.*)$/.exec(lines[i]);
     if (!run) continue;
     const indent = run[1].length + (run[2] ? 2 : 0);
+    let start = i;  // the step begins at this line or above it
     let body = [run[3]];
     if (run[3] === "|") {
       body = [];
       while (i + 1 < lines.length && (lines[i + 1].trim() === "" || lines[i + 1].search(/\S/) > indent))
         body.push(lines[++i].slice(indent + 2));
     }
-    let shell = windowsJob ? "pwsh" : "bash";
-    for (let j = i + 1; j < lines.length && lines[j].search(/\S/) >= indent && !/^\s*- /.test(lines[j]); ++j) {
-      const named = /^\s*shell: (\w+)/.exec(lines[j]);
-      if (named) shell = named[1];
-    }
-    for (let j = i - 1; j >= 0 && !/^\s*- /.test(lines[j + 1]); --j) {
-      const named = /^\s*shell: (\w+)/.exec(lines[j]);
-      if (named) shell = named[1];
-    }
+    // The step's own lines, from its "- " to the next step or the end of its block, may name its shell.
+    while (start > 0 && !/^\s*- /.test(lines[start])) --start;
+    let end = i + 1;
+    while (end < lines.length && lines[end].search(/\S/) >= indent && !/^\s*- /.test(lines[end])) ++end;
+    const named = lines.slice(start, end).map((line) => /^\s*shell: (\w+)/.exec(line)).find((match) => match);
+    const shell = named ? named[1] : windowsJob ? "pwsh" : "bash";
     if (shell === "bash")
       steps.push({ line: i + 2 - body.length, script: body.join("\n").replace(/\$\{\{[^}]*\}\}/g, "$GITHUB_EXPRESSION") });
   }

@@ -123,6 +123,12 @@ bool RunsX86()
     return !isSupported || FAILED(isSupported(IMAGE_FILE_MACHINE_I386, &supported)) || supported;
 }
 
+// Whether this Windows runs programs of arch: x86 or x64.
+bool RunsProgramsOf(const std::wstring& arch)
+{
+    return arch == L"x64" ? RunsX64() : RunsX86();
+}
+
 // "x86" or "x64" from a PE file's header, or empty.
 std::wstring ArchitectureOf(const std::wstring& file)
 {
@@ -543,7 +549,7 @@ int Runner::Run()
     if (!options_.dll.empty())
     {
         std::wstring arch = ArchitectureOf(options_.dll);
-        if (arch.empty() || (arch == L"x64" ? !RunsX64() : !RunsX86()))
+        if (arch.empty() || !RunsProgramsOf(arch))
         {
             std::fprintf(stderr, "run-tests: %s is no DLL that this Windows can load\n", Narrow(options_.dll).c_str());
             return 2;
@@ -570,10 +576,9 @@ int Runner::Run()
         {
             if (!options_.arch.empty() && options_.arch != arch)
                 continue;
-            bool x64 = std::wstring(arch) == L"x64";
             std::string notRun;
-            if (x64 ? !RunsX64() : !RunsX86())
-                notRun = x64 ? "this Windows runs no x64 programs" : "this Windows runs no x86 programs";
+            if (!RunsProgramsOf(arch))
+                notRun = "this Windows runs no " + Narrow(arch) + " programs";
             for (const wchar_t* label : {L"msvc", L"mingw"})
                 targets.push_back({arch, label, kit + arch + L"\\" + label + L"\\", notRun});
         }

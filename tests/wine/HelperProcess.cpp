@@ -1,8 +1,6 @@
 #include "HelperProcess.h"
 
 #include <cstdint>
-#include <cstdlib>
-#include <cstring>
 #include <stdexcept>
 
 std::string ProgramDirectory()
@@ -28,8 +26,7 @@ std::wstring Wide(const std::string& text)
 
 bool OtherBitnessRuns()
 {
-    const char* host = std::getenv("GORVALE_X86_HOST");
-    return sizeof(void*) == 4 || !host || std::strcmp(host, "none") != 0;
+    return sizeof(void*) == 4 || !EnvironmentIs("GORVALE_X86_HOST", "none");
 }
 
 UINT ChosenCodePage()

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 // The directory of the running test program, with a trailing backslash.
@@ -15,6 +17,14 @@ std::string TemporaryPath(const std::string& name);
 // Text in the ANSI code page as UTF-16.
 std::wstring Wide(const std::string& text);
 
+// Whether the environment variable name holds value: how whoever started the
+// program (ctest, scripts/wine-run.sh, the kit) says what it chose.
+inline bool EnvironmentIs(const char* name, const char* value)
+{
+    const char* held = std::getenv(name);
+    return held && std::strcmp(held, value) == 0;
+}
+
 // Whether a helper of the other bitness can start: not from a 64-bit program
 // under Wine on a host that runs no 32-bit x86 code, as scripts/wine-run.sh
 // says in GORVALE_X86_HOST.
@@ -25,6 +35,12 @@ bool OtherBitnessRuns();
     }                                    \
     else                                 \
         GTEST_SKIP() << "Wine's host runs no 32-bit x86 programs, so no helper of the other bitness starts"
+// In a loop over the helpers of both bitnesses, once the same bitness has run.
+#define SKIP_UNLESS_HELPER_STARTS(image)                     \
+    if (std::strcmp(image, "idle-helper-other.exe") == 0) \
+    {                                                        \
+        SKIP_UNLESS_OTHER_BITNESS_RUNS();                    \
+    }
 
 // The Wine version this runs under, or null on Windows: where the two answer
 // differently, each test asserts the answer of the runtime it runs on.

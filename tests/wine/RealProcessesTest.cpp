@@ -90,10 +90,7 @@ TEST(CodePage932, DoubleByteNamesAreComparedCharacterByCharacter)
     const std::string hyoA = "\x95\x5C\x83\x41";
     for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
     {
-        if (image == std::string("idle-helper-other.exe"))
-        {
-            SKIP_UNLESS_OTHER_BITNESS_RUNS();  // once the same bitness has run
-        }
+        SKIP_UNLESS_HELPER_STARTS(image);
         HelperProcess helper(hyoA + "GvKanji", image);
         ASSERT_EQ(helper.ImageFileName(), L"\u8868\u30A2GvKanji.exe");  // proves Wine passed the name intact
 
@@ -112,10 +109,7 @@ TEST(RealProcesses, CharactersTheCodePageLostNeverMatch)
     SKIP_UNLESS_CODE_PAGE(1252);  // under Wine, LC_ALL=C.UTF-8
     for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
     {
-        if (image == std::string("idle-helper-other.exe"))
-        {
-            SKIP_UNLESS_OTHER_BITNESS_RUNS();  // once the same bitness has run
-        }
+        SKIP_UNLESS_HELPER_STARTS(image);
         HelperProcess helper(std::wstring(L"\u8868\u793Azq"), image);
         ASSERT_EQ(helper.ImageFileName(), L"\u8868\u793Azq.exe");  // proves Wine passed the name intact
 

@@ -11,6 +11,8 @@
 #ifndef RESOURCE_PROBE_H
 #define RESOURCE_PROBE_H
 
+#include "HelperProcess.h"
+
 #include <windows.h>
 
 #include <psapi.h>
@@ -18,8 +20,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 inline HANDLE LowestFreeHandleSlot()
 {
@@ -44,8 +44,7 @@ inline SIZE_T CommitCharge()
 
 inline bool CommitChargeIsTheProgramsOwn()
 {
-    const char* host = std::getenv("GORVALE_X86_HOST");
-    return sizeof(void*) == 8 || !host || std::strcmp(host, "emulated") != 0;
+    return sizeof(void*) == 8 || !EnvironmentIs("GORVALE_X86_HOST", "emulated");
 }
 
 inline SIZE_T CommittedPrivateRegions()
@@ -109,8 +108,7 @@ private:
 // Full size when GORVALE_STRESS=full (scripts/stress.sh), else a few seconds' worth.
 inline int StressSize(int full, int reduced)
 {
-    const char* size = std::getenv("GORVALE_STRESS");
-    return size && std::strcmp(size, "full") == 0 ? full : reduced;
+    return EnvironmentIs("GORVALE_STRESS", "full") ? full : reduced;
 }
 
 #endif

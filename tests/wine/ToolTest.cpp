@@ -285,10 +285,7 @@ TEST(Utf8CodePage, NamesOfAnyScriptAreFoundByThemselvesAndNotByANearName)
     const std::string lowerOmega = "\xCF\x89" + name.substr(2);  // differs only in the case of Omega
     for (const char* image : {"idle-helper.exe", "idle-helper-other.exe"})
     {
-        if (image == std::string("idle-helper-other.exe"))
-        {
-            SKIP_UNLESS_OTHER_BITNESS_RUNS();  // once the same bitness has run
-        }
+        SKIP_UNLESS_HELPER_STARTS(image);
         HelperProcess helper(name + "7", image);
         ASSERT_EQ(helper.ImageFileName(), L"\u03A9\u03BC\u03AD\u03B3\u03B1\u8868zq7.exe");  // proves Wine passed the name intact
 
