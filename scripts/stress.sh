@@ -12,7 +12,7 @@ cmake --build --preset "$preset" -j"$(nproc)" >/dev/null
 
 build=build/$preset
 prefix=$PWD/$build/wineprefix
-echo "$preset under $(wine --version)"
+echo "$preset under $(/usr/lib/wine/wine64 --version)"
 status=0
 for run in "real-dll-tests Stress.*" "load-unload-tests LoadUnload.ManyCycles*"; do
     set -- $run
