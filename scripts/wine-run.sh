@@ -3,7 +3,8 @@
 # PREFIX (created on first use; a relative PREFIX is taken from the current
 # folder, as Wine itself takes only absolute ones), without Mono or Gecko
 # prompts or debug chatter, but with the loader's errors, such as a DLL that
-# is not found. Exits with the program's status.
+# is not found. Exits with the program's status; when that is not 0 (or 77,
+# below), says what it was, and shows Wine's error lines of every channel.
 #
 # A 64-bit program, or one of Wine's own (wineboot, cmd), starts under Wine's
 # 64-bit loader: Debian's `wine` picks the 32-bit one whenever wine32 is
@@ -21,7 +22,7 @@ set -euo pipefail
 WINEPREFIX=$(realpath -m -- "$1")
 export WINEPREFIX
 shift
-export WINEDEBUG=-all,err+module WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDEBUG=-all,err+all WINEDLLOVERRIDES="mscoree,mshtml="
 x86=$(bash "$(dirname "$0")/x86-host.sh")
 export GORVALE_X86_HOST=${x86%%:*}
 # qemu-user loads a position-independent program at 0x400000, and Debian 13's
@@ -50,25 +51,45 @@ elif [ "$machine" = 014c ]; then
     echo "wine-run.sh: ${1##*/} is a 32-bit program; $x86" >&2
 fi
 # A prefix made where no 32-bit code ran lacks its 32-bit half: it is made
-# anew once 32-bit code runs.
+# anew once 32-bit code runs, but only when no other run uses it. Each run
+# holds a shared lock on it, closed to Wine, whose server outlives the run.
+mkdir -p "$(dirname "$WINEPREFIX")"
+exec 9>"$WINEPREFIX.lock"
 if [ -e "$WINEPREFIX/made-without-x86" ] && [ "$GORVALE_X86_HOST" != none ]; then
-    rm -rf "$WINEPREFIX"
+    flock -x 9
+    if [ -e "$WINEPREFIX/made-without-x86" ]; then
+        wineserver -k 2>/dev/null || true
+        rm -rf "$WINEPREFIX"
+    fi
 fi
+flock -s 9
 [ -d "$WINEPREFIX" ] || [ "$GORVALE_X86_HOST" != none ] || made_without_x86=1
-output=$(mktemp) errors=$(mktemp) runtime=
+output=$(mktemp) errors=$(mktemp) wine_errors=$(mktemp) runtime=
 # Where no X display is, Wine 10 tries Wayland, whose library complains on
 # stderr unless the user has a runtime folder: one of this run's own.
 [ -d "${XDG_RUNTIME_DIR:-}" ] || { runtime=$(mktemp -d); export XDG_RUNTIME_DIR=$runtime; }
-trap 'rm -rf "$output" "$errors" $runtime' EXIT
-"$loader" "$@" <&0 >"$output" 2>"$errors" &
+trap 'rm -rf "$output" "$errors" "$wine_errors" $runtime' EXIT
+"$loader" "$@" <&0 >"$output" 2>"$errors" 9>&- &
 program=$!
 # A background job ignores Ctrl-C: pass an interruption on to the program.
 trap 'kill $program 2>/dev/null' INT TERM
 follow() { tail -s 0.1 -n +1 -f --pid="$program" "$1"; }
 follow "$output" &
-follow "$errors" >&2 &
+# The loader's errors as they come; Wine's others kept for a failure.
+follow "$errors" | awk -v kept="$wine_errors" '/^([0-9a-f]+:)+err:/ && !/:err:module:/ { print >>kept; fflush(kept); next }
+    { print; fflush() }' >&2 &
 status=0
 wait "$program" || status=$?
 wait
+if [ $status != 0 ] && [ $status != 77 ]; then
+    said="wine-run.sh: ${1##*/} ended with status $status"
+    [ $status -le 128 ] || said+=" (128 + $((status - 128)), as when killed by SIG$(kill -l $((status - 128)) 2>/dev/null))"
+    if [ -s "$wine_errors" ]; then
+        echo "$said; Wine's error lines ($(wc -l <"$wine_errors"), the last 100 shown):" >&2
+        tail -n 100 "$wine_errors" >&2
+    else
+        echo "$said; Wine reported no error" >&2
+    fi
+fi
 [ -z "${made_without_x86:-}" ] || [ ! -d "$WINEPREFIX" ] || touch "$WINEPREFIX/made-without-x86"
 exit $status

@@ -18,10 +18,11 @@ const char Usage[] =
     "Usage: run-tests.cmd [--arch x86|x64] [--dll PATH] [--suite NAME]... [--out DIR]\n"
     "  --arch x86|x64  only this architecture (default: every one this Windows runs)\n"
     "  --dll PATH      the suites over this Gorvale.dll instead of the kit's own\n"
-    "  --suite NAME    only this suite (real-dll-tests, code-page-932, utf-8,\n"
-    "                  load-unload, msvc-caller, msvc-caller-stdcall,\n"
-    "                  guard-caller, cet-strict); may be given again\n"
+    "  --suite NAME    only this suite (%s); may be given again\n"
     "  --out DIR       where the results go (default: results beside this kit)\n";
+
+const wchar_t* const Suites[] = {L"real-dll-tests", L"code-page-932", L"utf-8", L"load-unload", L"msvc-caller",
+                                 L"msvc-caller-stdcall", L"guard-caller", L"cet-strict"};
 
 // The longest suite, real-dll-tests, takes under a minute, even under Wine
 // with its 32-bit code emulated. A whole run (four DLLs of up to eight suites
@@ -179,12 +180,15 @@ bool CopyFolder(const std::wstring& from, const std::wstring& to)
     return ok;
 }
 
-void WriteFile(const std::wstring& path, const std::string& text)
+// Whether the whole text was written.
+bool WriteFile(const std::wstring& path, const std::string& text)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, 0, NULL);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
     DWORD written = 0;
-    ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL);
-    CloseHandle(file);
+    bool whole = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, NULL) && written == text.size();
+    return CloseHandle(file) && whole;
 }
 
 std::string ReadFile(const std::wstring& path)
@@ -210,7 +214,7 @@ std::string XmlEscaped(const std::string& text)
 }
 
 // The XML of a suite that is one check, in GoogleTest's form.
-void WriteOneCaseXml(const std::wstring& path, const std::string& name, const char* failure, const char* skipped)
+bool WriteOneCaseXml(const std::wstring& path, const std::string& name, const char* failure, const char* skipped)
 {
     std::string testcase = "<testcase name=\"" + name + "\" classname=\"kit\" status=\"run\" result=\""
                          + (skipped ? "skipped" : "completed") + "\">";
@@ -220,7 +224,7 @@ void WriteOneCaseXml(const std::wstring& path, const std::string& name, const ch
         testcase += "<skipped message=\"" + XmlEscaped(skipped) + "\"/>";
     std::string counts = std::string(" tests=\"1\" failures=\"") + (failure ? "1" : "0") + "\" skipped=\""
                        + (skipped ? "1" : "0") + "\"";
-    WriteFile(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites" + counts + " name=\"" + name
+    return WriteFile(path, "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites" + counts + " name=\"" + name
                         + "\">\n<testsuite name=\"" + name + "\"" + counts + ">\n" + testcase
                         + "</testcase>\n</testsuite>\n</testsuites>\n");
 }
@@ -373,7 +377,8 @@ private:
             Skip(target, suite, target.notRun);
             return false;
         }
-        if (SuiteTime() > 0)
+        suiteTimeMs_ = SuiteTime();
+        if (suiteTimeMs_ > 0)
             return true;
         Tally tally;
         tally.failed = 1;
@@ -405,17 +410,25 @@ private:
 
     void Skip(const Target& target, const wchar_t* suite, const std::string& why)
     {
-        WriteOneCaseXml(ResultPath(target, suite, L".xml"), Narrow(suite), nullptr, why.c_str());
         Tally tally;
-        tally.skipped = 1;
-        Report(target, suite, tally, why);
+        if (WriteOneCaseXml(ResultPath(target, suite, L".xml"), Narrow(suite), nullptr, why.c_str()))
+            tally.skipped = 1;
+        else
+            tally.failed = 1;
+        Report(target, suite, tally, tally.failed ? why + "; " + CannotWrite(target, suite) : why);
+    }
+
+    std::string CannotWrite(const Target& target, const wchar_t* suite) const
+    {
+        return "cannot write " + Narrow(ResultPath(target, suite, L".xml")) + " (error " + std::to_string(GetLastError())
+             + ")";
     }
 
     void GoogleTestSuite(const Target& target, const wchar_t* suite, const wchar_t* program, const std::wstring& filter)
     {
         std::wstring xml = ResultPath(target, suite, L".xml");
         DeleteFileW(xml.c_str());
-        const DWORD timeoutMs = SuiteTime();
+        const DWORD timeoutMs = suiteTimeMs_;
         ::Run run = RunProgram(L"\"" + target.folder + program + L"\" --gtest_filter=" + filter
                                            + L" --gtest_output=xml:\"" + xml + L"\"",
                                ResultPath(target, suite, L".log"), timeoutMs);
@@ -439,7 +452,7 @@ private:
                       STARTUPINFOEXW* extended = nullptr, bool (*beforeResume)(HANDLE, std::string&) = nullptr)
     {
         std::string refusal;
-        const DWORD timeoutMs = SuiteTime();
+        const DWORD timeoutMs = suiteTimeMs_;
         ::Run run = RunProgram(L"\"" + target.folder + program + L"\"", ResultPath(target, suite, L".log"),
                                timeoutMs, extended, beforeResume, &refusal);
         if (!refusal.empty())
@@ -450,9 +463,15 @@ private:
         else if (!run.finished)
             failure = "did not end within " + std::to_string(timeoutMs / 1000) + " s";
         else if (run.status != 0)
-            failure = "exit status " + std::to_string(static_cast<long>(run.status));
-        WriteOneCaseXml(ResultPath(target, suite, L".xml"), Narrow(suite), failure.empty() ? nullptr : failure.c_str(),
-                        nullptr);
+        {
+            // The program names its wrong answers, one a line: the first says what went wrong.
+            std::string said = ReadFile(ResultPath(target, suite, L".log"));
+            said = said.substr(0, said.find_first_of("\r\n"));
+            failure = "exit status " + std::to_string(static_cast<long>(run.status)) + (said.empty() ? "" : ": " + said);
+        }
+        if (!WriteOneCaseXml(ResultPath(target, suite, L".xml"), Narrow(suite),
+                             failure.empty() ? nullptr : failure.c_str(), nullptr))
+            failure += (failure.empty() ? "" : "; ") + CannotWrite(target, suite);
         Tally tally;
         (failure.empty() ? tally.passed : tally.failed) = 1;
         Report(target, suite, tally, failure);
@@ -533,6 +552,7 @@ private:
     Options options_;
     Tally total_;
     ULONGLONG started_ = GetTickCount64();
+    DWORD suiteTimeMs_ = 0;  // the suite's limit, taken when it was found to have time
 };
 
 int Runner::Run()
@@ -593,6 +613,14 @@ int Runner::Run()
     return total_.failed == 0 && total_.passed > 0 ? 0 : 1;
 }
 
+std::string SuiteNames()
+{
+    std::string names;
+    for (const wchar_t* suite : Suites)
+        names += (names.empty() ? "" : ", ") + Narrow(suite);
+    return names;
+}
+
 bool ParseOptions(int argc, wchar_t** argv, Options& options)
 {
     options.out = KitFolder() + L"results\\";
@@ -608,7 +636,15 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
         if (arg == L"--arch")
             options.arch = value;
         else if (arg == L"--suite")
+        {
+            if (std::find(std::begin(Suites), std::end(Suites), value) == std::end(Suites))
+            {
+                std::fprintf(stderr, "run-tests: there is no suite %s; the suites are %s\n", Narrow(value).c_str(),
+                             SuiteNames().c_str());
+                return false;
+            }
             options.suites.push_back(value);
+        }
         else
         {
             wchar_t full[MAX_PATH];
@@ -630,7 +666,7 @@ int wmain(int argc, wchar_t** argv)
     Options options;
     if (!ParseOptions(argc, argv, options))
     {
-        std::fputs(Usage, stderr);
+        std::fprintf(stderr, Usage, SuiteNames().c_str());
         return 2;
     }
     return Runner(options).Run();

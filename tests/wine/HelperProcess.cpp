@@ -56,6 +56,22 @@ std::wstring HelperDirectory()
 
 }  // namespace
 
+PROCESS_INFORMATION StartProcess(const std::wstring& program, std::wstring commandLine, STARTUPINFOW& startup)
+{
+    PROCESS_INFORMATION started = {};
+    DWORD error = ERROR_INTERNAL_ERROR;
+    for (int tries = 1; error == ERROR_INTERNAL_ERROR && tries <= 5; ++tries)
+    {
+        if (CreateProcessW(program.empty() ? NULL : program.c_str(), &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL,
+                           &startup, &started))
+            return started;
+        error = GetLastError();
+        Sleep(100 * tries);
+    }
+    throw std::runtime_error("cannot start " + Narrow(program.empty() ? commandLine : program) + ", error "
+                             + std::to_string(error));
+}
+
 HelperProcess::HelperProcess(const std::string& name, const char* image, const std::string& posedName)
     : HelperProcess(Wide(name), image, posedName)
 {
@@ -78,27 +94,22 @@ HelperProcess::HelperProcess(const std::wstring& name, const char* image, const 
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
-    // Under heavy load Wine now and then fails to bring a new process up
-    // (ERROR_INTERNAL_ERROR); that says nothing of the library, so try again.
-    BOOL created = FALSE;
-    DWORD error = ERROR_INTERNAL_ERROR;
-    for (int tries = 0; !created && error == ERROR_INTERNAL_ERROR && tries < 3; ++tries)
+    try
     {
-        created = CreateProcessW(copy_.c_str(), &commandLine[0], NULL, NULL, TRUE, 0, NULL, NULL, &startup, &started);
-        error = GetLastError();
+        started = StartProcess(copy_, commandLine, startup);
     }
-    DWORD waited = WAIT_FAILED;
-    if (created)
+    catch (const std::exception&)
     {
-        CloseHandle(started.hThread);
-        process_ = started.hProcess;
-        HANDLE waitFor[] = {ready, process_};
-        waited = WaitForMultipleObjects(2, waitFor, FALSE, 10000);
+        CloseHandle(ready);
+        CloseHandle(self);
+        throw;
     }
+    CloseHandle(started.hThread);
+    process_ = started.hProcess;
+    HANDLE waitFor[] = {ready, process_};
+    DWORD waited = WaitForMultipleObjects(2, waitFor, FALSE, 10000);
     CloseHandle(ready);
     CloseHandle(self);
-    if (!created)
-        throw std::runtime_error("cannot start " + Narrow(copy_) + ", error " + std::to_string(error));
     if (waited != WAIT_OBJECT_0)
     {
         End();

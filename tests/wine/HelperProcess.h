@@ -63,6 +63,13 @@ UINT ChosenCodePage();
     else if (GetACP() != (page))                                                                            \
     GTEST_SKIP() << "needs the ANSI code page " << (page) << "; this one is " << GetACP()
 
+// Starts a program as CreateProcessW does, with inheritable handles: every
+// test starts its children so. Wine's process start now and then refuses for
+// a moment under load (ERROR_INTERNAL_ERROR), which says nothing of what is
+// tested, so that is tried again; throws std::runtime_error, naming the
+// program and the error, when the child cannot start.
+PROCESS_INFORMATION StartProcess(const std::wstring& program, std::wstring commandLine, STARTUPINFOW& startup);
+
 class HelperProcess
 {
 public:

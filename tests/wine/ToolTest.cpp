@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -32,8 +33,16 @@ public:
         startup.hStdError = writeEnd;
         startup.hStdOutput = standardOutput ? standardOutput : writeEnd;
         PROCESS_INFORMATION started = {};
-        EXPECT_TRUE(CreateProcessW(program.empty() ? NULL : program.c_str(), &commandLine[0], NULL, NULL, TRUE, 0,
-                                   NULL, NULL, &startup, &started)) << "error " << GetLastError();
+        try
+        {
+            started = StartProcess(program, commandLine, startup);
+        }
+        catch (const std::exception&)  // the test stops here, saying why
+        {
+            CloseHandle(writeEnd);
+            CloseHandle(output_);
+            throw;
+        }
         CloseHandle(writeEnd);
         CloseHandle(started.hThread);
         process_ = started.hProcess;
