@@ -15,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -46,6 +47,8 @@ bool BeginsWith(const char* name, size_t capacity, const char* query)
             return false;
     return true;
 }
+
+const int MaxHelpers = 900;
 
 // (1) The platform calls the library makes, inline.
 DWORD BareIds[1000];
@@ -209,9 +212,21 @@ double LoadAndUnloadUs()
 
 int main(int argc, char** argv)
 {
+    // The snapshot holds 1000 processes, the system's own among them: past
+    // that, the last helper is not in it and "hit last" would time a miss.
     std::vector<int> helperCounts;
     for (int i = 1; i < argc; ++i)
-        helperCounts.push_back(std::atoi(argv[i]));
+    {
+        char* end = nullptr;
+        long count = std::strtol(argv[i], &end, 10);
+        if (*end != '\0' || count < 1 || count > MaxHelpers)
+        {
+            std::fprintf(stderr, "gorvale-bench: helper counts are whole numbers from 1 to %d, not '%s'\n"
+                                 "Usage: gorvale-bench [N...]\n", MaxHelpers, argv[i]);
+            return 2;
+        }
+        helperCounts.push_back(static_cast<int>(count));
+    }
     if (helperCounts.empty())
         helperCounts = {20, 100, 300};
 
@@ -238,6 +253,10 @@ int main(int argc, char** argv)
             }
             RefreshProcessList();
             BareRefresh();
+            if (BareCount == std::size(BareIds))
+                throw std::runtime_error("with " + std::to_string(count) + " helpers this system runs "
+                                         + std::to_string(std::size(BareIds))
+                                         + " processes or more, more than the snapshot holds: choose fewer");
             PrintRow(count, "refresh", BareCount,
                      MedianUs({RefreshProcessList, BareRefresh, [] { return ToolhelpFind("GvBenchNoSuchProcess"); }}));
             for (const Lookup& lookup : ChooseLookups())

@@ -9,7 +9,8 @@
  * ASCII letters only; names are in the ANSI code page, whose double-byte
  * characters are never split. A '?' in a process's name stands for a
  * character the code page cannot hold and never matches; a program whose
- * manifest makes UTF-8 its code page sees every name. Only processes the
+ * manifest makes UTF-8 its code page sees every character, though a name of
+ * more than 259 bytes in UTF-8 is not fetched whole. Only processes the
  * caller may open for querying and reading are seen. Lookups may run on
  * several threads at once, but never at the same time as a refresh.
  *

@@ -3,7 +3,7 @@
 # the one in folder TESTED, signatures apart: each archive of TESTED is in
 # SIGNED, with the same files, each the same bytes once a signed program's
 # signature is taken off. Names every difference and exits 1 if there is one.
-# The release job runs it before it publishes what it signed.
+# The release job runs it before it uploads what it signed as an artifact.
 set -euo pipefail
 tested=$1 signed=$2
 work=$(mktemp -d)

@@ -73,6 +73,8 @@ bool Write(FILE* stream, const std::string& text)
     if (GetConsoleMode(handle, &consoleMode))
     {
         int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), NULL, 0);
+        if (length == 0 && !text.empty())
+            return false;  // not text in the code page: nothing to write
         std::wstring characters(length, L'\0');
         MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &characters[0], length);
         DWORD written = 0;
@@ -187,15 +189,19 @@ int ParseOptions(int argc, char** argv, Options& options)
 // Where the manifest's UTF-8 code page is not honoured (before Windows 10
 // version 1903), each argument arrives in the ANSI code page, with '?' for
 // every character it cannot hold; such a NAME would be looked up as
-// something else. Returns -1 when every argument arrived whole.
-int RefuseArgumentsTheCodePageLost(int argc)
+// something else. Returns -1 when every argument arrived whole. Each one the
+// system's own splitting finds is checked, even where the runtime splits the
+// command line into a different number of them.
+int RefuseArgumentsTheCodePageLost()
 {
     if (GetACP() == CP_UTF8)
         return -1;
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments)
+        return Trouble("the command line cannot be read in UTF-16, so no NAME can be checked for lost characters");
     int status = -1;
-    for (int i = 1; arguments && count == argc && i < argc && status == -1; ++i)
+    for (int i = 1; i < count && status == -1; ++i)
     {
         BOOL lost = FALSE;
         WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, arguments[i], -1, NULL, 0, NULL, &lost);
@@ -276,7 +282,7 @@ int Wait(const Options& options)
 int main(int argc, char** argv)
 {
     Options options;
-    int status = RefuseArgumentsTheCodePageLost(argc);
+    int status = RefuseArgumentsTheCodePageLost();
     if (status == -1)
         status = ParseOptions(argc, argv, options);
     if (status != -1)

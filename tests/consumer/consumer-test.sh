@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# consumer-test.sh installed|subdirectory|fetchcontent BUILD_DIR TRIPLE WINE_RUN...:
+# consumer-test.sh installed|subdirectory|fetchcontent|top-level BUILD_DIR TRIPLE WINE_RUN...:
 # builds the consumer project with a MinGW toolchain file of its own (not
 # Gorvale's, and finding packages only under its root path), against the
 # build's installed tree (find_package, told Gorvale_DIR), Gorvale's sources
 # (add_subdirectory) or an archive of them (FetchContent); then runs it under
 # Wine. Built from sources, Gorvale must add no tool and nothing to the
-# consumer's own install.
+# consumer's own install. top-level builds Gorvale itself as a packager
+# would, with that toolchain file, where clang is not to be found: configuring
+# must name it, and the DLL and gorvale-check must build without the tests.
 set -euo pipefail
 how=$1 build=$2 triple=$3
 shift 3
@@ -34,6 +36,24 @@ case $how in
         (cd "$source" && tar -czf "$work/gorvale-source.tar.gz" --transform 's|^|gorvale/|' \
             CMakeLists.txt LICENSE README.md CHANGELOG.md cmake docs examples include src tools)
         gorvale=(-DGORVALE_SOURCE_ARCHIVE="$work/gorvale-source.tar.gz") ;;
+    top-level)
+        mkdir "$work/no-clang"
+        for program in /usr/bin/* /usr/local/bin/*; do
+            [[ ${program##*/} == clang* ]] || ln -sf "$program" "$work/no-clang/"
+        done
+        # CMake looks in the system's folders for programs too: those are left out.
+        PATH=$work/no-clang cmake -S "$source" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+            -DCMAKE_IGNORE_PATH="/usr/bin;/bin;/usr/sbin;/sbin;/usr/local/bin" \
+            -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" >"$work/configure.log" 2>&1 \
+            || { cat "$work/configure.log"; exit 1; }
+        grep -q "tests are not built, for want of: CLANG" "$work/configure.log" \
+            || { echo "configuring did not say that clang is missing:"; cat "$work/configure.log"; exit 1; }
+        PATH=$work/no-clang cmake --build "$work/build" >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
+        answer=$("$@" "$work/build/bin/gorvale-check.exe" gorvale-check) || true
+        [ "${answer//$'\r'/}" = "gorvale-check: running" ] \
+            || { echo "the top-level build's gorvale-check answered '$answer', not 'gorvale-check: running'"; exit 1; }
+        echo "a top-level build without clang said so, and built the DLL and gorvale-check"
+        exit 0 ;;
 esac
 cmake -S "$(dirname "$0")" -B "$work/build" -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$work/toolchain.cmake" "${gorvale[@]}" >"$work/configure.log" 2>&1 \

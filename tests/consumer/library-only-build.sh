@@ -5,16 +5,21 @@
 # for byte the same and must not name either folder. With OTHER_GENERATOR, a
 # third copy built with it must give the same DLL and import libraries.
 set -euo pipefail
-work=$1 toolchain=$(basename "$2") generator=$3 other_generator=${4:-}
+work=$1 toolchain=$(realpath "$2") generator=$3 other_generator=${4:-}
 source=$(cd "$(dirname "$0")/../.." && pwd)
+# One of the project's own is taken from each copy, so that no copy's build
+# names the sources' folder; any other, from where it lies.
+in_copy=
+case $toolchain in "$source"/cmake/*) in_copy=${toolchain#"$source"/} ;; esac
 rm -rf "$work"
 
 build_copy() {  # FOLDER GENERATOR
-    local tree=$work/$1
+    local tree=$work/$1 file=$toolchain
+    [ -z "$in_copy" ] || file=$work/$1/$in_copy
     mkdir -p "$tree"
     cp -r "$source"/{CMakeLists.txt,LICENSE,README.md,CHANGELOG.md,cmake,docs,examples,include,src,tools} "$tree"
     cmake -S "$tree" -B "$tree/build" -G "$2" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-          -DCMAKE_TOOLCHAIN_FILE="$tree/cmake/$toolchain" >/dev/null
+          -DCMAKE_TOOLCHAIN_FILE="$file" >/dev/null
     cmake --build "$tree/build" >/dev/null
     cmake --install "$tree/build" --prefix "$tree/installed" >/dev/null
 }
