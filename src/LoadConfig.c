@@ -24,8 +24,9 @@ extern const BYTE __safe_se_handler_count;
 static void __fastcall NoCheck(void* target) { (void)target; }
 #pragma section(".00cfg", read)
 __declspec(allocate(".00cfg")) void (__fastcall* volatile __guard_check_icall_fptr)(void*) = NoCheck;
-#ifdef _WIN64
-// On x64 the dispatch routine goes on to the target itself (GuardDispatch.asm).
+#ifdef _M_X64
+// On x64 the dispatch routine goes on to the target itself (GuardDispatch.asm);
+// guarded ARM64 code calls only the check, with the target in x15.
 // Declared as data, so that taking its address does not put it in the guard's
 // table: the routine is no valid call target.
 extern const BYTE GuardDispatchToRax[];
@@ -91,10 +92,10 @@ const GuardLoadConfig _load_config_used = {
     (ULONG_PTR)&__safe_se_handler_count,
 #endif
     (ULONG_PTR)&__guard_check_icall_fptr,
-#ifdef _WIN64
+#ifdef _M_X64
     (ULONG_PTR)&__guard_dispatch_icall_fptr,
 #else
-    0,  // x86 has no dispatch
+    0,  // x86 and ARM64 have no dispatch
 #endif
     (ULONG_PTR)__guard_fids_table,
     (ULONG_PTR)&__guard_fids_count,
