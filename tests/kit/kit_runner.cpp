@@ -4,7 +4,7 @@
 // suite leaves its GoogleTest XML and its output in the output folder; the run
 // ends with "N passed, N failed, N skipped" and exits 0 only when nothing
 // failed. A suite whose program cannot start or crashes counts as failed.
-//   kit-runner [--arch x86|x64] [--dll PATH] [--suite NAME]... [--out DIR]
+//   kit-runner [--arch x86|x64|arm64] [--dll PATH] [--suite NAME]... [--out DIR]
 #include <windows.h>
 
 #include <algorithm>
@@ -15,14 +15,24 @@
 namespace {
 
 const char Usage[] =
-    "Usage: run-tests.cmd [--arch x86|x64] [--dll PATH] [--suite NAME]... [--out DIR]\n"
-    "  --arch x86|x64  only this architecture (default: every one this Windows runs)\n"
+    "Usage: run-tests.cmd [--arch x86|x64|arm64] [--dll PATH] [--suite NAME]... [--out DIR]\n"
+    "  --arch ARCH     only this architecture (default: every one this Windows runs)\n"
     "  --dll PATH      the suites over this Gorvale.dll instead of the kit's own\n"
     "  --suite NAME    only this suite (%s); may be given again\n"
     "  --out DIR       where the results go (default: results beside this kit)\n";
 
-const wchar_t* const Suites[] = {L"real-dll-tests", L"code-page-932", L"utf-8", L"load-unload", L"msvc-caller",
-                                 L"msvc-caller-stdcall", L"guard-caller", L"cet-strict"};
+const wchar_t* const Suites[] = {L"real-dll-tests", L"code-page-932", L"utf-8",        L"load-unload",
+                                 L"msvc-caller",    L"msvc-caller-stdcall", L"guard-caller", L"cet-strict",
+                                 L"contract-caller"};
+
+// Whether the kit holds suite for arch. No MinGW toolchain builds for ARM64
+// here, so ARM64 has only the runtime-free callers, and the contract caller,
+// which holds it to what the GoogleTest suites hold the others to, is its own.
+bool Holds(const std::wstring& arch, const std::wstring& suite)
+{
+    bool runtimeFree = suite == L"msvc-caller" || suite == L"guard-caller" || suite == L"contract-caller";
+    return arch == L"arm64" ? runtimeFree : suite != L"contract-caller";
+}
 
 // The longest suite, real-dll-tests, takes under a minute, even under Wine
 // with its 32-bit code emulated. A whole run (four DLLs of up to eight suites
@@ -124,13 +134,23 @@ bool RunsX86()
     return !isSupported || FAILED(isSupported(IMAGE_FILE_MACHINE_I386, &supported)) || supported;
 }
 
-// Whether this Windows runs programs of arch: x86 or x64.
-bool RunsProgramsOf(const std::wstring& arch)
+// ARM64 programs run on Windows for ARM64 alone.
+bool RunsArm64()
 {
-    return arch == L"x64" ? RunsX64() : RunsX86();
+    typedef BOOL(WINAPI * IsWow64Process2Function)(HANDLE, USHORT*, USHORT*);
+    auto isWow64Process2 = reinterpret_cast<IsWow64Process2Function>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process2")));
+    USHORT process = 0, native = 0;
+    return isWow64Process2 && isWow64Process2(GetCurrentProcess(), &process, &native) && native == 0xAA64;
 }
 
-// "x86" or "x64" from a PE file's header, or empty.
+// Whether this Windows runs programs of arch: x86, x64 or arm64.
+bool RunsProgramsOf(const std::wstring& arch)
+{
+    return arch == L"arm64" ? RunsArm64() : arch == L"x64" ? RunsX64() : RunsX86();
+}
+
+// "x86", "x64" or "arm64" from a PE file's header, or empty.
 std::wstring ArchitectureOf(const std::wstring& file)
 {
     HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
@@ -146,7 +166,10 @@ std::wstring ArchitectureOf(const std::wstring& file)
     CloseHandle(handle);
     if (!ok)
         return L"";
-    return header.Machine == IMAGE_FILE_MACHINE_I386 ? L"x86" : header.Machine == IMAGE_FILE_MACHINE_AMD64 ? L"x64" : L"";
+    return header.Machine == IMAGE_FILE_MACHINE_I386    ? L"x86"
+         : header.Machine == IMAGE_FILE_MACHINE_AMD64 ? L"x64"
+         : header.Machine == 0xAA64                   ? L"arm64"
+                                                      : L"";
 }
 
 // The folder (with a trailing backslash) and every one above it that is missing.
@@ -372,6 +395,13 @@ private:
     {
         if (!Wanted(suite))
             return false;
+        if (!Holds(target.arch, suite))
+        {
+            // Said only where asked for by name.
+            if (!options_.suites.empty())
+                Skip(target, suite, target.arch == L"arm64" ? "it is built for x86 and x64 only" : "it is built for ARM64 only");
+            return false;
+        }
         if (!target.notRun.empty())
         {
             Skip(target, suite, target.notRun);
@@ -547,6 +577,8 @@ private:
         }
         if (Runs(target, L"cet-strict"))
             CetStrictSuite(target);
+        if (Runs(target, L"contract-caller"))
+            ProgramSuite(target, L"contract-caller", L"contract-caller.exe");
     }
 
     Options options_;
@@ -592,7 +624,7 @@ int Runner::Run()
     }
     else
     {
-        for (const wchar_t* arch : {L"x86", L"x64"})
+        for (const wchar_t* arch : {L"x86", L"x64", L"arm64"})
         {
             if (!options_.arch.empty() && options_.arch != arch)
                 continue;
@@ -600,7 +632,8 @@ int Runner::Run()
             if (!RunsProgramsOf(arch))
                 notRun = "this Windows runs no " + Narrow(arch) + " programs";
             for (const wchar_t* label : {L"msvc", L"mingw"})
-                targets.push_back({arch, label, kit + arch + L"\\" + label + L"\\", notRun});
+                if (std::wstring(arch) != L"arm64" || std::wstring(label) == L"msvc")  // ARM64 has no MinGW DLL
+                    targets.push_back({arch, label, kit + arch + L"\\" + label + L"\\", notRun});
         }
     }
     std::string host = Narrow(WineHostRunsX86());
@@ -631,7 +664,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& options)
         if (!takesValue || i + 1 == argc)
             return false;
         std::wstring value = argv[++i];
-        if (arg == L"--arch" && value != L"x86" && value != L"x64")
+        if (arg == L"--arch" && value != L"x86" && value != L"x64" && value != L"arm64")
             return false;
         if (arg == L"--arch")
             options.arch = value;
